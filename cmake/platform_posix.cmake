@@ -1,0 +1,1 @@
+# POSIX build: nothing beyond the defaults.

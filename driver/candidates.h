@@ -1,0 +1,36 @@
+// The files the run may delete: collected from the scan, then narrowed by
+// name, by age and by the number of newest files to spare.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/run_settings.h"
+#include "runtime/record_list.h"
+
+// One file found by the scan. All entries share one directory text.
+struct FileEntry {
+  const Text* path = nullptr;
+  Text name;
+  int64_t size = 0;
+  int64_t created = 0;
+};
+
+using CandidateList = RecordList<FileEntry>;
+
+// Sorts newest first and puts the cursor before the first entry.
+void SortNewestFirst(CandidateList& list);
+
+// Fills the list with the files the scan of directory/pattern yields.
+void CollectCandidates(const RunSettings& settings, CandidateList& list);
+
+// Removes entries whose name does not match nameExpression (when given).
+void FilterByName(const RunSettings& settings, CandidateList& list);
+
+// Removes entries younger than the minimum age (when it is above 0).
+void FilterByAge(const RunSettings& settings, CandidateList& list);
+
+// Removes the spareCount newest entries.
+void SpareNewest(const RunSettings& settings, CandidateList& list);
+
+// Minimum age in seconds, in wrapping 64-bit arithmetic.
+int64_t MinimumAge(const RunSettings& settings);

@@ -1,0 +1,26 @@
+// The settings of one run, filled by the option pass and read by every later
+// stage, and the counters of the deletion pass.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+struct RunSettings {
+  Text programName;
+  Text version = u"0.2";
+  Text inputSpec;
+  Text directory;
+  Text pattern;
+  Text nameExpression;
+  int64_t minDays = 0;
+  int64_t minHours = 0;
+  int64_t minMinutes = 0;
+  int64_t spareCount = 0;
+  int64_t batchMode = 0;
+  int64_t deleteMode = 0;
+  int64_t exitCode = 0;
+  // Run counters of the deletion pass.
+  int64_t deletedCount = 0;
+  int64_t bytesFreed = 0;
+};

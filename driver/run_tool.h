@@ -1,0 +1,25 @@
+// Start-up, the option pass, the usage text and the end of the run.
+#pragma once
+
+#include "driver/run_settings.h"
+
+// What the option pass ran into.
+enum class OptionPassEnd { kDone, kLicence };
+
+// The whole run; ends the process through EndRun.
+[[noreturn]] void RunTool();
+
+// Releases what the run holds and ends the process with settings.exitCode.
+[[noreturn]] void EndRun(const RunSettings& settings);
+
+// Error block and usage text, then exit code 99.
+[[noreturn]] void ShowUsage(RunSettings& settings, const Text& message);
+
+// Prints the error block and usage text and sets exitCode to 99 (no exit).
+void WriteUsage(RunSettings& settings, const Text& message);
+
+// Reads every option into the settings; stops at -l.
+OptionPassEnd ReadOptions(RunSettings& settings);
+
+// The banner line: program name, " Version ", version.
+Text BannerLine(const RunSettings& settings);

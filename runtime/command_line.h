@@ -1,0 +1,14 @@
+// Splitting of one command-line text into tokens: only U+0020 separates, a
+// double quote groups up to the next one, a backslash is an ordinary
+// character. Token 0 is the program's own name.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+// Number of tokens in the text.
+int64_t CountTokens(const Text& commandLine);
+
+// Token number `index`; false when the text has fewer tokens.
+bool TokenAt(const Text& commandLine, int64_t index, Text* token);

@@ -1,0 +1,20 @@
+// Date values: seconds from 1970-01-01 00:00:00 on the local wall clock,
+// counted without zone or daylight-saving shift; 0 to 2147483647, -1 for no
+// valid date.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int64_t kNoDate = -1;
+inline constexpr int64_t kLastDate = 2147483647;
+
+// The date value of local calendar fields, or -1 when they name no date in
+// range.
+int64_t DateFromFields(int year, int month, int day, int hour, int minute, int second);
+
+// Date value of seconds since 1970 in UTC shifted by `offsetSeconds`; -1
+// outside the range, 0 when the time can't be converted.
+int64_t DateFromUtcSeconds(int64_t utcSeconds, int64_t offsetSeconds);
+
+// The local wall clock now, in whole seconds; -1 past the range.
+int64_t CurrentDate();

@@ -1,0 +1,49 @@
+// The tool's only contact with the file system: what a path names, the
+// entries of one directory that match a pattern, and the removal of a file.
+// Failures are answered with plain values; nothing is printed.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+// Separator the tool puts between a directory and a name.
+extern const char16_t kPathSeparator;
+
+inline constexpr int64_t kNothingThere = -1;
+inline constexpr int64_t kDirectorySize = -2;
+
+// Size of the file the path names (its first match when the last component
+// holds wildcards); -2 for a directory or drive; -1 when nothing usable.
+int64_t PathSize(const Text& path);
+
+// Starts scan `number` of `directory` with `pattern` (empty: "*.*"). Nonzero
+// when a scan is open (it may have no entries), 0 when it could not start.
+int OpenScan(int number, const Text& directory, const Text& pattern);
+
+// Makes the next entry current; 0 at the end or without a scan.
+int NextEntry(int number);
+
+// 1 file, 2 directory, 0 no scan.
+int EntryType(int number);
+
+// The current entry's name; empty without a scan.
+Text EntryName(int number);
+
+// The current entry's size in bytes; 0 without a scan.
+int64_t EntrySize(int number);
+
+// Date value of the current entry's time: selector 1 last access, 2 last
+// write, anything else creation. 0 without a scan or when the time can't be
+// converted, -1 outside the range of date values.
+int64_t EntryDate(int number, int selector);
+
+// Ends scan `number`; a number without a scan is ignored.
+void CloseScan(int number);
+
+// Ends every scan and releases what the service still holds.
+void CloseAllScans();
+
+// Deletes one file; nonzero on success, 0 otherwise. Read-only files and
+// directories are never deleted.
+int RemoveFile(const Text& path);

@@ -1,0 +1,20 @@
+// The name expression of option -r, compiled and matched with PCRE in UTF-8
+// mode. A pattern that failed to compile matches nothing.
+#pragma once
+
+#include <string>
+
+#include "runtime/text.h"
+
+// Compiles the expression under `number`, replacing what was there; nonzero
+// when it compiled.
+int CompilePattern(int number, const Text& expression);
+
+// 1 when the subject holds a match of pattern `number`, 0 otherwise.
+int MatchPattern(int number, const Text& subject);
+
+// Releases every compiled pattern.
+void ReleaseAllPatterns();
+
+// UTF-8 copy of the text; an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(const Text& text);

@@ -1,0 +1,28 @@
+// Conversions between the tool's UTF-16 texts and byte strings at the
+// platform edges.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "runtime/text.h"
+
+// First unit of the range that carries undecodable bytes: byte b of an
+// invalid UTF-8 sequence becomes unit kEscapedByteBase + b (b >= 0x80).
+inline constexpr char16_t kEscapedByteBase = 0xDC00;
+
+// Decodes UTF-8 bytes. Each byte of an invalid sequence becomes the unit
+// kEscapedByteBase + byte, so every byte string round-trips through
+// BytesFromText.
+Text TextFromBytes(std::string_view bytes);
+
+// Encodes to UTF-8, turning escaped byte units back into their bytes. Any
+// other unpaired surrogate becomes U+FFFD.
+std::string BytesFromText(const Text& text);
+
+// Encodes to strict UTF-8: every unpaired surrogate (escaped bytes included)
+// becomes U+FFFD, so the result is always valid UTF-8.
+std::string StrictUtf8FromText(const Text& text);
+
+// Builds a text from an ASCII/UTF-8 literal (test and message convenience).
+Text TextFromUtf8(std::string_view utf8);
