@@ -1,0 +1,82 @@
+// The per-file loop and the summary.
+#include "driver/deletion_pass.h"
+
+#include "runtime/console.h"
+#include "runtime/file_system.h"
+
+namespace {
+
+// Unit thresholds of the freed size, largest first.
+struct SizeUnit {
+  int64_t divisor;
+  const char16_t* text;
+};
+constexpr SizeUnit kSizeUnits[] = {
+    {1073741824, u" GiB"},
+    {1048576, u" MiB"},
+    {1024, u" KiB"},
+    {1, u" B"},
+};
+
+// Asks for a confirmation; true when the answer starts with J or Y in either
+// case.
+bool Confirmed() {
+  Write(u"Bitte mit \"J\" oder \"Y\" bestätigen ");
+  Text first = ToUpper(LeftPart(ReadLine(), 1));
+  return TextEquals(first, u"Y") || TextEquals(first, u"J");
+}
+
+// The file the entry names; a directory already ending in a separator still
+// gets one, which names the same file.
+Text TargetPath(const FileEntry& entry) {
+  const Text& path = entry.path != nullptr ? *entry.path : Text();
+  if (path.empty()) return entry.name;
+  return path + kPathSeparator + entry.name;
+}
+
+void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
+  if (RemoveFile(TargetPath(entry)) == 0) {
+    WriteLine(u"Fehler!");
+    return;
+  }
+  ++settings.deletedCount;
+  settings.bytesFreed += entry.size;
+  WriteLine(u"OK!");
+}
+
+}  // namespace
+
+void DeletionPass(RunSettings& settings, CandidateList& list) {
+  SortNewestFirst(list);
+  while (FileEntry* entry = ListNext(list)) {
+    Write(u"Datei " + entry->name + u" wird gelöscht. ");
+    if (settings.deleteMode != 1) {
+      WriteLine(u"(Simulation!)");
+    } else if (settings.batchMode == 1 || Confirmed()) {
+      DeleteEntry(settings, *entry);
+    } else {
+      WriteLine(u"Löschvorgang abgebrochen");
+    }
+  }
+}
+
+Text FormatFreedSize(int64_t bytes) {
+  for (const SizeUnit& unit : kSizeUnits) {
+    if (bytes >= unit.divisor || unit.divisor == 1) {
+      return FormatInteger(bytes / unit.divisor) + unit.text;
+    }
+  }
+  return Text();
+}
+
+void PrintSummary(const RunSettings& settings, const CandidateList& list) {
+  if (ListLength(list) == 0) WriteLine(u"Keine zu löschenden Dateien gefunden");
+  if (settings.deletedCount <= 0) return;
+  WriteLine(u"");
+  Text count = FormatInteger(settings.deletedCount);
+  if (settings.deletedCount == 1) WriteLine(u"Es wurde " + count + u" Datei gelöscht.");
+  else WriteLine(u"Es wurden " + count + u" Dateien gelöscht.");
+  Write(u"Dabei wurden ");
+  Write(FormatFreedSize(settings.bytesFreed));
+  WriteLine(u" freigegeben.");
+}

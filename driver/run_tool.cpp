@@ -1,0 +1,101 @@
+// Start-up, the option pass, the usage text and the end of the run.
+#include "driver/run_tool.h"
+
+#include <cstdlib>
+
+#include "driver/candidates.h"
+#include "driver/deletion_pass.h"
+#include "driver/licence.h"
+#include "driver/settings_report.h"
+#include "runtime/console.h"
+#include "runtime/file_system.h"
+#include "runtime/parameters.h"
+#include "runtime/regex.h"
+
+namespace {
+
+// The option lines of the usage text; the blanks align the dashes.
+constexpr const char16_t* kOptionLines[] = {
+    u"  -f <Eingabedatei (mit Wildcards)> - obligatorischer Parameter",
+    u"  -b                                - aktiviert den Batchmodus",
+    u"  -D                                - aktiviert den Löschmodus",
+    u"  -r \"<regExp>\"                     - regulärer Ausdruck für Dateinamen",
+    u"  -d <tage>                         - Mindestalter für Dateien in Tagen",
+    u"  -h <stunden>                      - Mindestalter für Dateien in Stunden",
+    u"  -m <minuten>                      - Mindestalter für Dateien in Minuten",
+    u"  -a <anzahl>                       - Anzahl Dateien, die nicht gelöscht werden",
+    u"  -l                                - Anzeige der Lizenzbedingungen",
+};
+
+// Applies one option word; reads its value when it takes one. Returns false
+// when the word is -l.
+bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index) {
+  if (TextEquals(word, u"-f")) settings.inputSpec = NextParameter(), ++index;
+  else if (TextEquals(word, u"-b")) settings.batchMode = 1;
+  else if (TextEquals(word, u"-D")) settings.deleteMode = 1;
+  else if (TextEquals(word, u"-d")) settings.minDays = ParseInteger(NextParameter()), ++index;
+  else if (TextEquals(word, u"-h")) settings.minHours = ParseInteger(NextParameter()), ++index;
+  else if (TextEquals(word, u"-m")) settings.minMinutes = ParseInteger(NextParameter()), ++index;
+  else if (TextEquals(word, u"-a")) settings.spareCount = ParseInteger(NextParameter()), ++index;
+  else if (TextEquals(word, u"-r")) settings.nameExpression = NextParameter(), ++index;
+  else if (TextEquals(word, u"-l")) return false;
+  return true;
+}
+
+}  // namespace
+
+Text BannerLine(const RunSettings& settings) {
+  return settings.programName + u" Version " + settings.version;
+}
+
+OptionPassEnd ReadOptions(RunSettings& settings) {
+  for (int64_t index = 1; index <= ParameterCount(); ++index) {
+    Text word = NextParameter();
+    if (!ApplyOption(settings, word, index)) return OptionPassEnd::kLicence;
+  }
+  return OptionPassEnd::kDone;
+}
+
+void WriteUsage(RunSettings& settings, const Text& message) {
+  Write(u"Fehler: ");
+  WriteLine(message);
+  WriteLine(u"");
+  WriteLine(u"Usage: " + settings.programName + u" [parameter]");
+  WriteLine(u"");
+  WriteLine(u"gültige Parameter:");
+  WriteLine(u"");
+  for (const char16_t* line : kOptionLines) WriteLine(line);
+  WriteLine(u"");
+  settings.exitCode = 99;
+}
+
+void ShowUsage(RunSettings& settings, const Text& message) {
+  WriteUsage(settings, message);
+  EndRun(settings);
+}
+
+void EndRun(const RunSettings& settings) {
+  ReleaseAllPatterns();
+  CloseAllScans();
+  std::exit(static_cast<int>(settings.exitCode));
+}
+
+void RunTool() {
+  RunSettings settings;
+  settings.programName = ProgramName();
+  InitConsole();
+  WriteLine(BannerLine(settings));
+  WriteLine(u"");
+  if (ReadOptions(settings) == OptionPassEnd::kLicence) ShowLicence(settings);
+  if (TextEquals(settings.inputSpec, u"")) ShowUsage(settings, u"Keine Eingangsdatei definiert.");
+  ResolveInput(settings);
+  ReportSettings(settings);
+  CandidateList candidates;
+  CollectCandidates(settings, candidates);
+  FilterByName(settings, candidates);
+  FilterByAge(settings, candidates);
+  SpareNewest(settings, candidates);
+  DeletionPass(settings, candidates);
+  PrintSummary(settings, candidates);
+  EndRun(settings);
+}

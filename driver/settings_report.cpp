@@ -1,0 +1,37 @@
+// Input resolution and the settings block.
+#include "driver/settings_report.h"
+
+#include "runtime/console.h"
+#include "runtime/file_system.h"
+#include "runtime/wildcard.h"
+
+void ResolveInput(RunSettings& settings) {
+  const Text& input = settings.inputSpec;
+  // A wildcard in the last component always makes a pattern, even when its
+  // first match is a directory such as "." for "*.*".
+  bool isPattern = HasWildcard(FilePart(input));
+  if (!isPattern && PathSize(input) == kDirectorySize) {
+    settings.directory = input;
+    settings.pattern = u"*.*";
+    return;
+  }
+  settings.directory = PathPart(input);
+  settings.pattern = FilePart(input);
+}
+
+void ReportSettings(const RunSettings& settings) {
+  WriteLine(u"Eingangspfad: " + settings.directory);
+  WriteLine(u"Eingangsdatei: " + settings.pattern);
+  Write(u"Löschmodus: ");
+  WriteLine(settings.deleteMode == 1 ? u"aktiv" : u"nur Simulation");
+  Write(u"Batchmodus: ");
+  WriteLine(settings.batchMode == 1 ? u"aktiv" : u"nicht aktiv");
+  if (!TextEquals(settings.nameExpression, u"")) {
+    WriteLine(u"regulärer Ausdruck: " + settings.nameExpression);
+  }
+  if (settings.minDays > 0 || settings.minHours > 0 || settings.minMinutes > 0) {
+    WriteLine(u"Mindestalter der Dateien: " + FormatInteger(settings.minDays) + u" Tage, " +
+              FormatInteger(settings.minHours) + u" Stunden, " +
+              FormatInteger(settings.minMinutes) + u" Minuten");
+  }
+}

@@ -1,0 +1,82 @@
+// Name expressions on PCRE 8.x in UTF-8 mode. The expression and every
+// subject are converted with ToUtf8, which always yields valid UTF-8, so
+// PCRE's own UTF-8 check stays off.
+#include "runtime/regex.h"
+
+#include <pcre.h>
+
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr int kCompileOptions = PCRE_UTF8 | PCRE_NO_UTF8_CHECK;
+
+// Compiled patterns by number; an entry is nullptr after a failed compile.
+struct PatternTable {
+  std::mutex lock;
+  std::vector<pcre*> entries;
+};
+
+PatternTable& Patterns() {
+  static PatternTable table;
+  return table;
+}
+
+// This thread's message of the last failed compilation (kept, never shown).
+thread_local std::string patternError;
+
+// Empties entry `number` (creating it when missing) and returns what it held.
+pcre* TakeEntry(int number) {
+  PatternTable& table = Patterns();
+  std::lock_guard<std::mutex> guard(table.lock);
+  size_t index = static_cast<size_t>(number);
+  if (index >= table.entries.size()) table.entries.resize(index + 1, nullptr);
+  pcre* old = table.entries[index];
+  table.entries[index] = nullptr;
+  return old;
+}
+
+}  // namespace
+
+int CompilePattern(int number, const Text& expression) {
+  patternError.clear();
+  if (number < 0) return 0;
+  if (pcre* old = TakeEntry(number)) pcre_free(old);
+  std::string utf8 = ToUtf8(expression);
+  const char* message = nullptr;
+  int offset = 0;
+  pcre* compiled = pcre_compile(utf8.c_str(), kCompileOptions, &message, &offset, nullptr);
+  if (compiled == nullptr) {
+    if (message != nullptr) patternError = message;
+    return 0;
+  }
+  PatternTable& table = Patterns();
+  std::lock_guard<std::mutex> guard(table.lock);
+  table.entries[static_cast<size_t>(number)] = compiled;
+  return 1;
+}
+
+int MatchPattern(int number, const Text& subject) {
+  pcre* compiled = nullptr;
+  {
+    PatternTable& table = Patterns();
+    std::lock_guard<std::mutex> guard(table.lock);
+    size_t index = static_cast<size_t>(number);
+    if (number >= 0 && index < table.entries.size()) compiled = table.entries[index];
+  }
+  if (compiled == nullptr) return 0;
+  std::string utf8 = ToUtf8(subject);
+  int result = pcre_exec(compiled, nullptr, utf8.data(), static_cast<int>(utf8.size()), 0,
+                         PCRE_NO_UTF8_CHECK, nullptr, 0);
+  return result >= 0 ? 1 : 0;
+}
+
+void ReleaseAllPatterns() {
+  PatternTable& table = Patterns();
+  std::lock_guard<std::mutex> guard(table.lock);
+  for (pcre*& entry : table.entries) {
+    if (entry != nullptr) pcre_free(entry);
+    entry = nullptr;
+  }
+}

@@ -1,0 +1,157 @@
+// Test doubles linked in place of the platform services.
+#include "fakes/fake_services.h"
+
+#include <cstdlib>
+
+#include "runtime/console.h"
+#include "runtime/dates.h"
+#include "runtime/file_system.h"
+#include "runtime/parameters.h"
+#include "runtime/wildcard.h"
+
+namespace fake {
+
+Directory& directory() {
+  static Directory value;
+  return value;
+}
+int64_t& clock() {
+  static int64_t value = 0;
+  return value;
+}
+std::vector<Text>& removed() {
+  static std::vector<Text> value;
+  return value;
+}
+Text& output() {
+  static Text value;
+  return value;
+}
+std::deque<Text>& answers() {
+  static std::deque<Text> value;
+  return value;
+}
+std::vector<Text>& parameters() {
+  static std::vector<Text> value;
+  return value;
+}
+int& clockReads() {
+  static int value = 0;
+  return value;
+}
+
+namespace {
+
+size_t cursor = 0;
+
+struct Scan {
+  bool open = false;
+  std::vector<const Entry*> matches;
+  size_t next = 0;
+  const Entry* current = nullptr;
+} scan;
+
+}  // namespace
+
+void Reset() {
+  directory() = Directory();
+  clock() = 0;
+  clockReads() = 0;
+  removed().clear();
+  output().clear();
+  answers().clear();
+  parameters().clear();
+  cursor = 0;
+  scan = Scan();
+}
+
+std::vector<Text> OutputLines() {
+  std::vector<Text> lines;
+  Text rest = output();
+  size_t end;
+  while ((end = rest.find(u"\r\n")) != Text::npos) {
+    lines.push_back(rest.substr(0, end));
+    rest.erase(0, end + 2);
+  }
+  if (!rest.empty()) lines.push_back(rest);
+  return lines;
+}
+
+}  // namespace fake
+
+using fake::directory;
+
+const char16_t kPathSeparator = u'/';
+
+int64_t CurrentDate() {
+  ++fake::clockReads();
+  return fake::clock();
+}
+
+int InitConsole() { return 1; }
+void WriteText(const char16_t* units, size_t count) { fake::output().append(units, count); }
+void WriteLine(const Text& text) { WriteText((text + u"\r\n").data(), text.size() + 2); }
+void Write(const Text& text) { WriteText(text.data(), text.size()); }
+Text ReadLine() {
+  if (fake::answers().empty()) return Text(1, kEndOfInput);
+  Text answer = fake::answers().front();
+  fake::answers().pop_front();
+  return answer;
+}
+
+void SetArguments(int, char**) {}
+int64_t ParameterCount() { return static_cast<int64_t>(fake::parameters().size()); }
+Text NextParameter() {
+  if (fake::cursor >= fake::parameters().size()) return Text();
+  return fake::parameters()[fake::cursor++];
+}
+Text ExecutablePath() { return u"/opt/tools/cleanup"; }
+
+int64_t PathSize(const Text& path) {
+  if (path == directory().path) return kDirectorySize;
+  for (const fake::Entry& entry : directory().entries) {
+    if (directory().path + u"/" + entry.name == path) {
+      return entry.type == 2 ? kDirectorySize : entry.size;
+    }
+  }
+  return kNothingThere;
+}
+
+int OpenScan(int, const Text& dir, const Text& pattern) {
+  fake::scan = fake::Scan();
+  if (dir != directory().path) return 0;
+  fake::scan.open = true;
+  for (const fake::Entry& entry : directory().entries) {
+    if (WildcardMatch(pattern, entry.name)) fake::scan.matches.push_back(&entry);
+  }
+  return 1;
+}
+
+int NextEntry(int) {
+  if (!fake::scan.open || fake::scan.next >= fake::scan.matches.size()) return 0;
+  fake::scan.current = fake::scan.matches[fake::scan.next++];
+  return 1;
+}
+
+int EntryType(int) { return fake::scan.current != nullptr ? fake::scan.current->type : 0; }
+Text EntryName(int) { return fake::scan.current != nullptr ? fake::scan.current->name : Text(); }
+int64_t EntrySize(int) { return fake::scan.current != nullptr ? fake::scan.current->size : 0; }
+int64_t EntryDate(int, int) {
+  return fake::scan.current != nullptr ? fake::scan.current->created : 0;
+}
+void CloseScan(int) { fake::scan = fake::Scan(); }
+void CloseAllScans() { fake::scan = fake::Scan(); }
+
+int RemoveFile(const Text& path) {
+  fake::removed().push_back(path);
+  Text name = FilePart(path);
+  if (directory().undeletable.count(name) != 0) return 0;
+  auto& entries = directory().entries;
+  for (auto it = entries.begin(); it != entries.end(); ++it) {
+    if (it->name == name && it->type == 1) {
+      entries.erase(it);
+      return 1;
+    }
+  }
+  return 0;
+}

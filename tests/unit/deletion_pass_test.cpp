@@ -1,1 +1,149 @@
+// The deletion pass and the summary against an in-memory directory and a
+// scripted console.
 #include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+#include "driver/candidates.h"
+#include "driver/deletion_pass.h"
+#include "fakes/fake_services.h"
+
+namespace {
+
+struct File {
+  Text name;
+  int64_t size;
+};
+
+// Collects the given files (newest first in the given order) and runs the
+// pass; returns the output lines.
+std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
+                          std::deque<Text> answers = {}) {
+  fake::Reset();
+  fake::directory().path = settings.directory;
+  int64_t created = 1000;
+  for (const File& file : files) fake::directory().entries.push_back({file.name, 1, file.size, created--});
+  fake::answers() = std::move(answers);
+  CandidateList list;
+  CollectCandidates(settings, list);
+  DeletionPass(settings, list);
+  PrintSummary(settings, list);
+  return fake::OutputLines();
+}
+
+RunSettings Mode(int64_t deleteMode, int64_t batchMode, Text directory = u"/logs") {
+  RunSettings settings;
+  settings.directory = directory;
+  settings.pattern = u"*.*";
+  settings.deleteMode = deleteMode;
+  settings.batchMode = batchMode;
+  return settings;
+}
+
+TEST(DeletionPass, SimulationListsAndDeletesNothing) {
+  RunSettings settings = Mode(0, 1);
+  std::vector<Text> lines = RunPass(settings, {{u"a", 1}, {u"b", 2}, {u"c", 3}});
+  EXPECT_EQ(lines, (std::vector<Text>{u"Datei a wird gelöscht. (Simulation!)",
+                                      u"Datei b wird gelöscht. (Simulation!)",
+                                      u"Datei c wird gelöscht. (Simulation!)"}));
+  EXPECT_TRUE(fake::removed().empty());
+}
+
+TEST(DeletionPass, BatchSummaryCountsAndUnits) {
+  struct Case {
+    std::vector<File> files;
+    Text countLine, sizeLine;
+  };
+  const Case cases[] = {
+      {{{u"a", 1536}, {u"b", 512}}, u"Es wurden 2 Dateien gelöscht.", u"Dabei wurden 2 KiB freigegeben."},
+      {{{u"a", 1023}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1023 B freigegeben."},
+      {{{u"a", 0}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 0 B freigegeben."},
+      {{{u"a", 1610612736}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1 GiB freigegeben."},
+      {{{u"a", 1048576}, {u"b", 1048575}}, u"Es wurden 2 Dateien gelöscht.", u"Dabei wurden 1 MiB freigegeben."},
+  };
+  for (const Case& c : cases) {
+    RunSettings settings = Mode(1, 1);
+    std::vector<Text> lines = RunPass(settings, c.files);
+    ASSERT_EQ(lines.size(), c.files.size() + 3);
+    EXPECT_EQ(lines[0], u"Datei a wird gelöscht. OK!");
+    EXPECT_EQ(lines[c.files.size()], u"");
+    EXPECT_EQ(lines[c.files.size() + 1], c.countLine);
+    EXPECT_EQ(lines[c.files.size() + 2], c.sizeLine);
+  }
+}
+
+TEST(DeletionPass, TargetJoinsDirectoryAndName) {
+  struct Case {
+    Text directory, target;
+  };
+  const Case cases[] = {{u"/logs", u"/logs/a"}, {u"/logs/", u"/logs//a"}, {u"", u"a"}};
+  for (const Case& c : cases) {
+    RunSettings settings = Mode(1, 1, c.directory);
+    RunPass(settings, {{u"a", 1}});
+    EXPECT_EQ(fake::removed(), (std::vector<Text>{c.target}));
+  }
+}
+
+TEST(DeletionPass, FailureIsReportedAndThePassGoesOn) {
+  RunSettings settings = Mode(1, 1);
+  fake::Reset();
+  fake::directory().path = settings.directory;
+  fake::directory().entries = {{u"locked", 1, 5, 2}, {u"free", 1, 7, 1}};
+  fake::directory().undeletable = {u"locked"};
+  CandidateList list;
+  CollectCandidates(settings, list);
+  DeletionPass(settings, list);
+  PrintSummary(settings, list);
+  EXPECT_EQ(fake::OutputLines(),
+            (std::vector<Text>{u"Datei locked wird gelöscht. Fehler!", u"Datei free wird gelöscht. OK!",
+                               u"", u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 7 B freigegeben."}));
+}
+
+TEST(DeletionPass, ConfirmationAnswers) {
+  const Text prompt = u"Bitte mit \"J\" oder \"Y\" bestätigen ";
+  struct Case {
+    Text answer;
+    bool accepted;
+  };
+  const Case cases[] = {{u"j", true},   {u"J", true},    {u"ja", true},  {u"y", true},
+                        {u"Yes", true}, {u"n", false},   {u"", false},   {u" j", false},
+                        {u"x", false},  {Text(1, 4), false}};
+  for (const Case& c : cases) {
+    RunSettings settings = Mode(1, 0);
+    std::vector<Text> lines = RunPass(settings, {{u"a", 3}}, {c.answer});
+    Text expected = u"Datei a wird gelöscht. " + prompt +
+                    (c.accepted ? u"OK!" : u"Löschvorgang abgebrochen");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], expected);
+    EXPECT_EQ(settings.deletedCount, c.accepted ? 1 : 0);
+  }
+}
+
+TEST(DeletionPass, EndOfInputRefusesEveryLaterFile) {
+  RunSettings settings = Mode(1, 0);
+  std::vector<Text> lines = RunPass(settings, {{u"a", 1}, {u"b", 1}, {u"c", 1}}, {u"j"});
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_NE(lines[0].find(u"OK!"), Text::npos);
+  EXPECT_NE(lines[1].find(u"Löschvorgang abgebrochen"), Text::npos);
+  EXPECT_NE(lines[2].find(u"Löschvorgang abgebrochen"), Text::npos);
+  EXPECT_EQ(fake::removed().size(), 1u);
+}
+
+TEST(DeletionPass, EmptyListSaysNothingFound) {
+  RunSettings settings = Mode(1, 1);
+  EXPECT_EQ(RunPass(settings, {}), (std::vector<Text>{u"Keine zu löschenden Dateien gefunden"}));
+}
+
+TEST(DeletionPass, FreedSizeThresholds) {
+  struct Case {
+    int64_t bytes;
+    Text text;
+  };
+  const Case cases[] = {{0, u"0 B"},           {1023, u"1023 B"},          {1024, u"1 KiB"},
+                        {1048575, u"1023 KiB"}, {1048576, u"1 MiB"},        {1073741823, u"1023 MiB"},
+                        {1073741824, u"1 GiB"}, {5497558138880, u"5120 GiB"}};
+  for (const Case& c : cases) EXPECT_EQ(FormatFreedSize(c.bytes), c.text) << c.bytes;
+}
+
+}  // namespace

@@ -1,1 +1,157 @@
+// Text operations.
 #include <gtest/gtest.h>
+
+#include <string>
+
+#include "runtime/text.h"
+
+namespace {
+
+TEST(Text, ParseIntegerReadsSignsAndBases) {
+  struct Case {
+    Text input;
+    int64_t value;
+  };
+  const Case cases[] = {
+      {u"", 0},
+      {u"abc", 0},
+      {u"-", 0},
+      {u"+", 0},
+      {u"$", 0},
+      {u"%", 0},
+      {u"42", 42},
+      {u"  42", 42},
+      {u"\t42", 42},
+      {u"+42", 42},
+      {u"42abc", 42},
+      {u"-42", -42},
+      {u"- 42", 0},
+      {u"--42", 0},
+      {u"+-42", 0},
+      {u"\n42", 0},
+      {u"\u00A042", 0},
+      {u"4 2", 4},
+      {u"3.9", 3},
+      {u"1e3", 1},
+      {u"0x1F", 0},
+      {u"$1F", 31},
+      {u"$1f", 31},
+      {u"-$10", -16},
+      {u"$G", 0},
+      {u"$-5", 0},
+      {u"%101", 5},
+      {u"%12", 1},
+      {u"%2", 0},
+      {u"\uFF14\uFF12", 0},
+      {u"9223372036854775807", INT64_MAX},
+      {u"9223372036854775808", INT64_MIN},
+      {u"-9223372036854775808", INT64_MIN},
+      {u"18446744073709551615", -1},
+      {u"18446744073709551616", 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseInteger(c.input), c.value) << std::string(c.input.begin(), c.input.end());
+  }
+}
+
+TEST(Text, FormatIntegerWritesPlainDecimal) {
+  struct Case {
+    int64_t value;
+    Text text;
+  };
+  const Case cases[] = {
+      {0, u"0"},
+      {7, u"7"},
+      {-7, u"-7"},
+      {1048576, u"1048576"},
+      {INT64_MAX, u"9223372036854775807"},
+      {INT64_MIN, u"-9223372036854775808"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatInteger(c.value), c.text) << c.value;
+}
+
+TEST(Text, LeftAndRightPartsClampTheirCount) {
+  struct Case {
+    Text text;
+    int32_t count;
+    Text left, right;
+  };
+  const Case cases[] = {
+      {u"abc", 5, u"abc", u"abc"},    {u"abc", 0, u"", u""},          {u"abc", -1, u"", u""},
+      {u"", 1, u"", u""},             {u"tool.EXE", 4, u"tool", u".EXE"},
+      {u"abc", 10, u"abc", u"abc"},   {u"abc", -2, u"", u""},         {u"abc", INT32_MIN, u"", u""},
+      {u"abc", INT32_MAX, u"abc", u"abc"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LeftPart(c.text, c.count), c.left);
+    EXPECT_EQ(RightPart(c.text, c.count), c.right);
+  }
+}
+
+TEST(Text, CaseMappingKeepsLengthAndIgnoresLocale) {
+  struct Case {
+    Text input, upper, lower;
+  };
+  const Case cases[] = {
+      {u".EXE", u".EXE", u".exe"},
+      {u"j", u"J", u"j"},
+      {u"y", u"Y", u"y"},
+      {u"äöüÄÖÜ", u"ÄÖÜÄÖÜ", u"äöüäöü"},
+      {u"ß", u"ß", u"ß"},
+      {u"", u"", u""},
+      {u"a1-_ z", u"A1-_ Z", u"a1-_ z"},
+      {u"März.txt", u"MÄRZ.TXT", u"märz.txt"},
+      {u"\U0001F600x", u"\U0001F600X", u"\U0001F600x"},
+      {u"\xDC80\xDCFF", u"\xDC80\xDCFF", u"\xDC80\xDCFF"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToUpper(c.input), c.upper);
+    EXPECT_EQ(ToLower(c.input), c.lower);
+    EXPECT_EQ(ToUpper(c.input).size(), c.input.size());
+  }
+}
+
+TEST(Text, EqualityIsExact) {
+  EXPECT_FALSE(TextEquals(u"-d", u"-D"));
+  EXPECT_TRUE(TextEquals(Text(), u""));
+  EXPECT_FALSE(TextEquals(u"J ", u"J"));
+  EXPECT_TRUE(TextEquals(u"ä", u"ä"));
+  EXPECT_EQ(TextLength(u"\U0001F600"), 2);
+}
+
+TEST(Text, PathAndFileParts) {
+  struct Case {
+    Text path, pathPart, filePart;
+  };
+  const Case cases[] = {
+      {u"C:\\dir", u"C:\\", u"dir"},
+      {u"C:\\dir\\", u"C:\\dir\\", u""},
+      {u"C:\\dir\\*.log", u"C:\\dir\\", u"*.log"},
+      {u"*.log", u"", u"*.log"},
+      {u"dir\\sub", u"dir\\", u"sub"},
+      {u"C:/a/b.txt", u"C:/a/", u"b.txt"},
+      {u"C:x.txt", u"", u"C:x.txt"},
+      {u"\"C:\\dir\\x.txt\"", u"C:\\dir\\", u"x.txt"},
+      {u"C:\\a|b\\c.txt", u"C:\\", u"c.txt"},
+      {u"", u"", u""},
+      {u"/", u"/", u""},
+      {u"/var/log/", u"/var/log/", u""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PathPart(c.path), c.pathPart) << std::string(c.path.begin(), c.path.end());
+    EXPECT_EQ(FilePart(c.path), c.filePart) << std::string(c.path.begin(), c.path.end());
+  }
+}
+
+TEST(Text, ConfirmationTestOnTheFirstCharacter) {
+  for (Text yes : {u"j", u"J", u"ja", u"y", u"Yes"}) {
+    Text first = ToUpper(LeftPart(yes, 1));
+    EXPECT_TRUE(TextEquals(first, u"Y") || TextEquals(first, u"J"));
+  }
+  for (Text no : {u"n", u"", u" j", u"x"}) {
+    Text first = ToUpper(LeftPart(no, 1));
+    EXPECT_FALSE(TextEquals(first, u"Y") || TextEquals(first, u"J"));
+  }
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// Test doubles for the driver's services: an in-memory directory, a settable
+// clock, a recording console and a settable command line.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "runtime/text.h"
+
+namespace fake {
+
+struct Entry {
+  Text name;
+  int type = 1;  // 1 file, 2 directory
+  int64_t size = 0;
+  int64_t created = 0;
+};
+
+// The one directory the fake file system knows, in scan order.
+struct Directory {
+  Text path;            // the directory text a scan must name
+  std::vector<Entry> entries;
+  std::set<Text> undeletable;  // names whose removal fails
+};
+
+Directory& directory();
+int64_t& clock();                   // what CurrentDate returns
+std::vector<Text>& removed();       // paths handed to RemoveFile, in order
+Text& output();                     // everything written, lines end in CR LF
+std::deque<Text>& answers();        // what ReadLine hands out; marker when empty
+std::vector<Text>& parameters();    // the command line after the program name
+int& clockReads();                  // number of CurrentDate calls
+
+// Clears every fake.
+void Reset();
+
+// The output split into lines (without CR LF); a final unterminated piece is
+// the last element.
+std::vector<Text> OutputLines();
+
+}  // namespace fake
