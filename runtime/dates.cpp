@@ -1,0 +1,93 @@
+// Date values from calendar fields and from UTC seconds, computed with plain
+// day arithmetic so that no time zone of the C library enters the count.
+#include "runtime/dates.h"
+
+#include <limits>
+
+namespace {
+
+constexpr int64_t kSecondsPerDay = 86400;
+
+bool IsLeapYear(int64_t year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month == 2 && IsLeapYear(year)) return 29;
+  return kDays[month - 1];
+}
+
+// Days from 1970-01-01 to the given proleptic Gregorian date (H. Hinnant's
+// days_from_civil); valid for every year the range check lets through.
+int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
+  year -= month <= 2 ? 1 : 0;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const int64_t yearOfEra = year - era * 400;
+  const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + dayOfEra - 719468;
+}
+
+struct CivilDate {
+  int64_t year;
+  int month;
+  int day;
+};
+
+// Inverse of DaysFromCivil; `days` must stay far from the int64 limits.
+CivilDate CivilFromDays(int64_t days) {
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t dayOfEra = days - era * 146097;
+  const int64_t yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
+  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
+  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
+  return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
+}
+
+// True when the moment lies after 2038-01-19 03:14:07, the last date value.
+bool IsPastLastDate(int year, int month, int day, int hour, int minute, int second) {
+  if (year != 2038) return year > 2038;
+  if (month != 1) return true;
+  if (day != 19) return day > 19;
+  if (hour != 3) return hour > 3;
+  if (minute != 14) return minute > 14;
+  return second > 7;
+}
+
+}  // namespace
+
+int64_t DateFromFields(int year, int month, int day, int hour, int minute, int second) {
+  if (year < 1970 || year > 2038) return kNoDate;
+  if (month < 1 || month > 12) return kNoDate;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
+    return kNoDate;
+  }
+  if (day < 1 || day > DaysInMonth(year, month)) return kNoDate;
+  if (IsPastLastDate(year, month, day, hour, minute, second)) return kNoDate;
+  return DaysFromCivil(year, month, day) * kSecondsPerDay + int64_t{hour} * 3600 +
+         int64_t{minute} * 60 + second;
+}
+
+int64_t DateFromUtcSeconds(int64_t utcSeconds, int64_t offsetSeconds) {
+  int64_t local = 0;
+  if (__builtin_add_overflow(utcSeconds, offsetSeconds, &local)) return 0;
+  int64_t days = local / kSecondsPerDay;
+  int64_t secondOfDay = local % kSecondsPerDay;
+  if (secondOfDay < 0) {
+    secondOfDay += kSecondsPerDay;
+    --days;
+  }
+  const CivilDate date = CivilFromDays(days);
+  // Like gmtime, a year that does not fit the calendar fields can't be converted.
+  if (date.year < std::numeric_limits<int>::min() || date.year > std::numeric_limits<int>::max()) {
+    return 0;
+  }
+  const int seconds = static_cast<int>(secondOfDay);
+  return DateFromFields(static_cast<int>(date.year), date.month, date.day, seconds / 3600,
+                        seconds / 60 % 60, seconds % 60);
+}

@@ -18,3 +18,8 @@ int64_t DateFromUtcSeconds(int64_t utcSeconds, int64_t offsetSeconds);
 
 // The local wall clock now, in whole seconds; -1 past the range.
 int64_t CurrentDate();
+
+// Seconds the local wall clock is ahead of UTC now (negative west of UTC),
+// daylight saving included (POSIX build; the Windows build shifts file times
+// with FileTimeToLocalFileTime instead).
+int64_t LocalOffsetNow();

@@ -1,1 +1,256 @@
+#include "runtime/file_system.h"
+
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "runtime/dates.h"
+#include "runtime/unicode.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+class FileSystemTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/cleanup_fs_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+  }
+  void TearDown() override {
+    CloseAllScans();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  std::string Path(const std::string& relative) const { return root_ + "/" + relative; }
+  Text PathText(const std::string& relative) const { return TextFromBytes(Path(relative)); }
+  void Write(const std::string& relative, const std::string& content = "") const {
+    const int fd = open(Path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << relative;
+    ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    close(fd);
+  }
+  void MakeDir(const std::string& relative) const { fs::create_directory(Path(relative)); }
+  void Link(const std::string& target, const std::string& relative) const {
+    ASSERT_EQ(symlink(target.c_str(), Path(relative).c_str()), 0) << relative;
+  }
+  bool Exists(const std::string& relative) const {
+    struct stat info {};
+    return lstat(Path(relative).c_str(), &info) == 0;
+  }
+  // Names one scan hands out, in order.
+  static Names ScanNames(const Text& directory, const Text& pattern) {
+    Names names;
+    EXPECT_NE(OpenScan(0, directory, pattern), 0);
+    while (NextEntry(0) != 0) names.push_back(BytesFromText(EntryName(0)));
+    CloseScan(0);
+    return names;
+  }
+
+  std::string root_;
+};
+
+TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
+  Write("a.log", "abc");
+  Write("B.log", "1234567");
+  Write("empty.txt");
+  MakeDir("sub");
+  Link("sub", "linkdir");
+  Link("a.log", "linkfile");
+  const struct {
+    std::string path;
+    int64_t expected;
+  } cases[] = {
+      {Path("a.log"), 3},
+      {Path("empty.txt"), 0},
+      {Path("sub"), -2},
+      {Path("sub///"), -2},
+      {Path("linkdir"), -2},
+      {Path("linkfile"), 5},  // own size
+      {Path("*.log"), 3},
+      {Path("b*"), 7},
+      {Path("*.*"), -2},  // "." first
+      {Path("sub/*"), -2},
+      {Path("linkd*"), -2},
+      {Path("*.none"), -1},
+      {Path("missing"), -1},
+      {Path("missing/*"), -1},
+      {Path("a.log/x"), -1},
+      {"", -1},
+      {"///", -1},
+      {Path(std::string(NAME_MAX + 1, 'n')), -1},
+      {Path(std::string(PATH_MAX + 100, 'a')), -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PathSize(TextFromBytes(c.path)), c.expected) << c.path;
+}
+
+TEST_F(FileSystemTest, ScanHandsOutMatchesInAscendingUpperCaseOrder) {
+  for (const char* name : {"b.txt", "A.txt", "c.TXT", "B1.txt", "_x", "-dash", "x", "X"}) {
+    Write(name);
+  }
+  const Names everything = {".",      "..",    "-dash", "A.txt", "b.txt",
+                            "B1.txt", "c.TXT", "X",     "x",     "_x"};
+  EXPECT_EQ(ScanNames(TextFromBytes(root_), u""), everything);
+  EXPECT_EQ(ScanNames(PathText(""), u"*.*"), everything);  // same order again, "dir/" too
+  EXPECT_EQ(ScanNames(TextFromBytes(root_), u"*.txt"),
+            (Names{"A.txt", "b.txt", "B1.txt", "c.TXT"}));
+}
+
+TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
+  Write("file", "12345");
+  MakeDir("sub");
+  Link("sub", "linkdir");
+  Link("file", "linkfile");
+  Link("gone", "dangling");
+  const struct {
+    std::string name;
+    int type;
+    int64_t size;  // -1: not checked
+  } expected[] = {
+      {".", 2, -1},       {"..", 2, -1},      {"dangling", 1, 4}, {"file", 1, 5},
+      {"linkdir", 2, -1}, {"linkfile", 1, 4}, {"sub", 2, -1},
+  };
+  ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
+  for (const auto& e : expected) {
+    ASSERT_NE(NextEntry(0), 0) << e.name;
+    EXPECT_EQ(BytesFromText(EntryName(0)), e.name);
+    EXPECT_EQ(EntryType(0), e.type) << e.name;
+    EXPECT_TRUE(e.size < 0 || EntrySize(0) == e.size) << e.name;
+  }
+  EXPECT_EQ(NextEntry(0), 0);
+}
+
+TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
+  Write("bad\xFF.txt");
+  Write("bad\xEF\xBF\xBD.txt");  // a look-alike with U+FFFD in its place
+  Text found;
+  ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"BAD*"), 0);
+  while (NextEntry(0) != 0) {
+    if (EntryName(0).find(u'\xDCFF') != Text::npos) found = EntryName(0);
+  }
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found), 1);
+  EXPECT_FALSE(Exists("bad\xFF.txt"));
+  EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
+}
+
+TEST_F(FileSystemTest, EntryDateReadsTheSelectedTimeShiftedByTheOffsetNow) {
+  Write("late");
+  const time_t accessed = 1719828000;                                  // 2024-07-01 10:00 UTC
+  const timespec times[2] = {{accessed, 500000000}, {2208988800, 0}};  // written in 2040
+  ASSERT_EQ(utimensat(AT_FDCWD, Path("late").c_str(), times, 0), 0);
+  const time_t now = time(nullptr);
+  tm local{};
+  ASSERT_NE(localtime_r(&now, &local), nullptr);
+  ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"late"), 0);
+  ASSERT_NE(NextEntry(0), 0);
+  EXPECT_EQ(EntryDate(0, 1), accessed + local.tm_gmtoff);
+  EXPECT_EQ(EntryDate(0, 2), -1);
+  // Birth time, or the change time being older than the write: the file's making.
+  const int64_t created = EntryDate(0, 0);
+  EXPECT_GE(created, CurrentDate() - 60);
+  EXPECT_LE(created, CurrentDate());
+  EXPECT_EQ(EntryDate(0, 5), created);
+}
+
+TEST_F(FileSystemTest, ScanWithoutEntriesAnswersNothing) {
+  Write("plain");
+  const struct {
+    Text directory;
+    const char16_t* pattern;
+    bool opened, closedAfter;
+  } cases[] = {
+      {PathText("missing"), u"*.*", false, false},
+      {PathText("plain"), u"*", false, false},
+      {TextFromBytes(root_), u"*.none", true, false},
+      {TextFromBytes(root_), u"*", true, true},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(OpenScan(0, c.directory, c.pattern) != 0, c.opened);
+    if (c.closedAfter) CloseScan(0);
+    EXPECT_EQ(NextEntry(0), 0);
+    EXPECT_EQ(EntryType(0), 0);
+    EXPECT_EQ(EntryName(0), u"");
+    EXPECT_EQ(EntrySize(0), 0);
+    EXPECT_EQ(EntryDate(0, 0), 0);
+  }
+}
+
+TEST_F(FileSystemTest, ReopeningAScanReplacesItAndLeavesNoDescriptorBehind) {
+  MakeDir("one");
+  MakeDir("two");
+  Write("one/first.a");
+  Write("two/second.b");
+  auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  const auto before = openDescriptors();
+  ASSERT_NE(OpenScan(0, PathText("one"), u"*.a"), 0);
+  ASSERT_NE(NextEntry(0), 0);
+  ASSERT_NE(OpenScan(0, PathText("two"), u"*.b"), 0);
+  ASSERT_NE(NextEntry(0), 0);
+  EXPECT_EQ(EntryName(0), u"second.b");
+  EXPECT_EQ(NextEntry(0), 0);
+  for (int i = 0; i < 10; ++i) OpenScan(i % 3, PathText("two"), u"");
+  CloseAllScans();
+  EXPECT_EQ(openDescriptors(), before);
+}
+
+TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
+  MakeDir("dir");
+  MakeDir("dir/sub");
+  Write("outside");
+  for (const char* name : {"dir/plain", "dir/readonly", "dir/writeonly", "dir/back\\slash"}) {
+    Write(name);
+  }
+  ASSERT_EQ(chmod(Path("dir/readonly").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(Path("dir/writeonly").c_str(), 0200), 0);
+  Link("../outside", "dir/link");
+  const struct {
+    std::string name;
+    int expected;
+  } cases[] = {
+      {"plain", 1},       {"readonly", 0}, {"writeonly", 1}, {"sub", 0}, {"link", 1},
+      {"back\\slash", 1}, {"missing", 0},  {"", 0},          {".", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RemoveFile(PathText("dir/" + c.name)), c.expected) << c.name;
+    EXPECT_EQ(Exists("dir/" + c.name), c.expected == 0 && c.name != "missing") << c.name;
+  }
+  EXPECT_TRUE(Exists("outside"));
+  EXPECT_EQ(RemoveFile(u""), 0);
+}
+
+TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
+  const struct {
+    std::string scanned, joiner;  // directory text of the scan, what precedes the name
+  } cases[] = {{"a", "/"}, {"a/", "/"}, {"a/", ""}};
+  for (const auto& c : cases) {
+    MakeDir("a");
+    MakeDir("other");
+    Write("a/victim");
+    Write("other/victim");
+    ASSERT_EQ(ScanNames(PathText(c.scanned), u"victim"), Names{"victim"});
+    ASSERT_EQ(rename(Path("a").c_str(), Path("a.old").c_str()), 0);
+    Link(Path("other"), "a");
+    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim")), 1) << c.scanned << c.joiner;
+    EXPECT_TRUE(Exists("other/victim")) << c.scanned << c.joiner;
+    EXPECT_FALSE(Exists("a.old/victim")) << c.scanned << c.joiner;
+    CloseAllScans();
+    fs::remove_all(Path("a.old"));
+    fs::remove_all(Path("other"));
+    fs::remove(Path("a"));
+  }
+}
+
+}  // namespace
