@@ -34,6 +34,7 @@ struct DirEntry {
   Text name;
   Text upper;
   unsigned char kind;
+  unsigned char rank;  // 0 for ".", 1 for "..", 2 for every other name
 };
 
 // What one statx call told about an entry (the entry itself, links not followed).
@@ -112,9 +113,7 @@ int DotRank(const Text& name) {
 // "." and ".." first, then ascending upper-cased units; the original name
 // breaks ties so that the order is total.
 bool ComesBefore(const DirEntry& a, const DirEntry& b) {
-  const int rankA = DotRank(a.name);
-  const int rankB = DotRank(b.name);
-  if (rankA != rankB) return rankA < rankB;
+  if (a.rank != b.rank) return a.rank < b.rank;
   const int byUpper = a.upper.compare(b.upper);
   if (byUpper != 0) return byUpper < 0;
   return a.name < b.name;
@@ -137,7 +136,8 @@ bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
     Text name = TextFromBytes(entry->d_name);
     Text upper = ToUpper(name);
     if (WildcardMatchUpper(upperPattern, upper)) {
-      onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type});
+      const auto rank = static_cast<unsigned char>(DotRank(name));
+      onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type, rank});
     }
   }
   closedir(dir);
@@ -196,7 +196,7 @@ bool LinkTargetIsDirectory(int dirFd, const Text& name) {
 int TypeOf(int dirFd, const DirEntry& entry, EntryState& state) {
   if (state.type != 0) return state.type;
   bool isLink = entry.kind == DT_LNK;
-  bool isDirectory = entry.kind == DT_DIR || DotRank(entry.name) < 2;
+  bool isDirectory = entry.kind == DT_DIR || entry.rank < 2;
   if (entry.kind == DT_UNKNOWN && !isDirectory) {
     const EntryFacts& facts = FactsOf(dirFd, entry, state);
     isDirectory = facts.known && S_ISDIR(facts.mode);
