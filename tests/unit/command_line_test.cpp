@@ -1,1 +1,121 @@
+#include "runtime/command_line.h"
+
 #include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "runtime/parameters.h"
+#include "runtime/unicode.h"
+
+namespace {
+
+std::vector<Text> AllTokens(const Text& line) {
+  std::vector<Text> tokens;
+  Text token;
+  while (TokenAt(line, static_cast<int64_t>(tokens.size()), &token)) tokens.push_back(token);
+  return tokens;
+}
+
+struct SplitCase {
+  Text line;
+  std::vector<Text> tokens;  // token 0, the program's own name, first
+};
+
+TEST(CommandLineTest, SplitsAtSpacesAndGroupsByQuotes) {
+  const SplitCase cases[] = {
+      {u"cleanup", {u"cleanup"}},
+      {u"cleanup -f C:\\logs\\*.log -D", {u"cleanup", u"-f", u"C:\\logs\\*.log", u"-D"}},
+      {u"cleanup    -f   a   ", {u"cleanup", u"-f", u"a"}},
+      {u"cleanup -b\t-D", {u"cleanup", u"-b\t-D"}},
+      {u"cleanup -f \"C:\\My Logs\\*.log\"", {u"cleanup", u"-f", u"C:\\My Logs\\*.log"}},
+      {u"cleanup -f \"C:\\My Logs\\\" -b", {u"cleanup", u"-f", u"C:\\My Logs\\", u"-b"}},
+      {u"cleanup ab\"c d\"", {u"cleanup", u"ab\"c", u"d\""}},
+      {u"cleanup \"a\"b", {u"cleanup", u"a", u"b"}},
+      {u"cleanup \"a\"\"b\"", {u"cleanup", u"a", u"b"}},
+      {u"cleanup -f \"\" -b", {u"cleanup", u"-f", u"", u"-b"}},
+      {u"cleanup -r \"a b", {u"cleanup", u"-r", u"a b"}},
+      {u"cleanup -f \"", {u"cleanup", u"-f", u""}},
+      {u"\"C:\\My Tools\\cleanup.exe\" -b", {u"C:\\My Tools\\cleanup.exe", u"-b"}},
+      {u"C:\\My Tools\\cleanup.exe -b", {u"C:\\My", u"Tools\\cleanup.exe", u"-b"}},
+      {u"  cleanup\u00A0-x", {u"cleanup\u00A0-x"}},
+      {u"", {}},
+      {u"    ", {}},
+  };
+  for (const SplitCase& c : cases) {
+    const std::string shown = StrictUtf8FromText(c.line);
+    EXPECT_EQ(AllTokens(c.line), c.tokens) << shown;
+    // ParameterCount on Windows is CountTokens - 1: -1 for an empty line.
+    EXPECT_EQ(CountTokens(c.line), static_cast<int64_t>(c.tokens.size())) << shown;
+  }
+}
+
+TEST(CommandLineTest, TokenAtPastTheEndLeavesTokenUntouched) {
+  Text token = u"kept";
+  EXPECT_FALSE(TokenAt(u"cleanup -f x", 3, &token));
+  EXPECT_FALSE(TokenAt(u"cleanup -f x", -1, &token));
+  EXPECT_EQ(token, u"kept");
+}
+
+struct NameCase {
+  Text path;
+  Text name;
+};
+
+TEST(ProgramNameTest, CutsAFinalExeInAnyCase) {
+  const NameCase cases[] = {
+      {u"C:\\Tools\\cleanup.exe", u"cleanup"},
+      {u"C:\\Tools\\CLEANUP.EXE", u"CLEANUP"},
+      {u"C:\\Tools\\Cleanup.ExE", u"Cleanup"},
+      {u"C:\\Tools\\cleanup.exe.bak", u"cleanup.exe.bak"},
+      {u"C:\\Tools\\cleanup", u"cleanup"},
+      {u"C:\\Tools\\.exe", u""},
+      {u"/usr/local/bin/cleanup", u"cleanup"},
+      {u"/opt/x.y/ab", u"ab"},
+      {u"exe", u"exe"},
+      {u"", u""},
+  };
+  for (const NameCase& c : cases) {
+    EXPECT_EQ(ProgramNameFromPath(c.path), c.name) << StrictUtf8FromText(c.path);
+  }
+}
+
+// The POSIX build takes argv; the Windows build reads its own command line
+// (parameters_win32_test and the end-to-end launcher tests).
+#ifndef _WIN32
+// The process arguments as the shell split them: argv[1..] exactly, one
+// cursor per thread, bytes that aren't UTF-8 kept.
+TEST(ParametersTest, HandsOutArgumentsInOrderPerThread) {
+  char program[] = "cleanup";
+  char option[] = "-f";
+  char value[] = "a b\\\"\xE9.log";
+  char* argv[] = {program, option, value, nullptr};
+  SetArguments(3, argv);
+  value[0] = 'X';  // the service keeps its own copy
+
+  EXPECT_EQ(ParameterCount(), 2);
+  EXPECT_EQ(NextParameter(), u"-f");
+  std::thread([] {
+    EXPECT_EQ(NextParameter(), u"-f");  // a new thread starts at the first parameter
+  }).join();
+  const Text second = NextParameter();
+  EXPECT_EQ(second, u"a b\\\"\xDCE9.log");
+  EXPECT_EQ(BytesFromText(second), "a b\\\"\xE9.log");
+  EXPECT_EQ(NextParameter(), u"");
+  EXPECT_EQ(NextParameter(), u"");
+  EXPECT_EQ(ParameterCount(), 2);
+
+  SetArguments(0, argv);
+  EXPECT_EQ(ParameterCount(), -1);
+  EXPECT_EQ(NextParameter(), u"");
+}
+
+TEST(ParametersTest, ProgramNameComesFromTheRunningExecutable) {
+  const Text path = ExecutablePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path[0], u'/');
+  EXPECT_EQ(ProgramName(), u"command_line_test");
+}
+#endif
+
+}  // namespace

@@ -1,1 +1,126 @@
+#include "runtime/input_lines.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "runtime/console.h"
+
+namespace {
+
+const Text kMarker(1, kEndOfInput);
+
+std::string Utf16le(const Text& text) {
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+// One scripted read: a block of bytes, or a failure.
+struct Step {
+  ByteRead::Status status;
+  std::string bytes;
+};
+
+Step Data(const std::string& bytes) {
+  return {ByteRead::kData, bytes};
+}
+Step Units(const Text& text) {
+  return Data(Utf16le(text));
+}
+const Step kFailure{ByteRead::kError, ""};
+
+// Hands out the scripted blocks in order (a block larger than the request
+// goes out in pieces), then end of input forever.
+class ScriptedReader {
+ public:
+  explicit ScriptedReader(std::vector<Step> steps) : steps_(steps.begin(), steps.end()) {}
+
+  ByteRead Read(char* buffer, size_t size) {
+    largestRequest = std::max(largestRequest, size);
+    if (steps_.empty()) return {ByteRead::kEnd, 0};
+    Step& step = steps_.front();
+    if (step.status != ByteRead::kData) {
+      const ByteRead result{step.status, 0};
+      steps_.pop_front();
+      return result;
+    }
+    const size_t count = std::min(size, step.bytes.size());
+    std::memcpy(buffer, step.bytes.data(), count);
+    step.bytes.erase(0, count);
+    if (step.bytes.empty()) steps_.pop_front();
+    return {ByteRead::kData, count};
+  }
+
+  size_t largestRequest = 0;
+
+ private:
+  std::deque<Step> steps_;
+};
+
+struct LinesCase {
+  const char* name;
+  std::vector<Step> steps;
+  std::vector<Text> lines;  // then the marker, on every further call
+};
+
+TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
+  const Text longLine(10000, u'x');
+  const LinesCase cases[] = {
+      {"mixed line ends", {Units(u"one\r\ntwo\nthree\rfour")}, {u"one", u"two", u"three", u"four"}},
+      {"empty stream", {}, {}},
+      {"empty lines", {Units(u"\r\n\n\r")}, {u"", u"", u""}},
+      {"LF then CR is two line ends", {Units(u"a\n\rb")}, {u"a", u"", u"b"}},
+      {"CR and LF in different reads", {Units(u"one\r"), Units(u"\ntwo")}, {u"one", u"", u"two"}},
+      {"byte-order mark kept", {Units(u"\uFEFFja\r\n")}, {u"\uFEFFja"}},
+      {"carry-over joined with the next read", {Units(u"a\nb"), Units(u"c\n")}, {u"a", u"bc"}},
+      {"odd byte paired with the next read",
+       {Data(std::string("a\0\xE4", 3)), Data(std::string("\0\n\0", 3))},
+       {u"a\u00E4"}},
+      {"unit split into single bytes", {Data("j"), Data(std::string(1, '\0'))}, {u"j"}},
+      {"lone final byte dropped", {Units(u"ab"), Data("c")}, {u"ab"}},
+      {"lone byte alone is no line", {Data("c")}, {}},
+      {"read error gives what was gathered",
+       {Units(u"par"), kFailure, Units(u"t\n")},
+       {u"par", u"t"}},
+      {"read error first gives the empty text", {kFailure}, {u""}},
+      {"line longer than one block", {Units(longLine + u"\r\nnext")}, {longLine, u"next"}},
+  };
+  for (const LinesCase& c : cases) {
+    ScriptedReader reader(c.steps);
+    const ByteReader read = [&reader](char* buffer, size_t size) {
+      return reader.Read(buffer, size);
+    };
+    RedirectedInput state;
+    for (const Text& line : c.lines) EXPECT_EQ(ReadRedirectedLine(state, read), line) << c.name;
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRedirectedLine(state, read), kMarker) << c.name;
+    // Blocks of at most 4096 units are asked for.
+    EXPECT_LE(reader.largestRequest, 8192u) << c.name;
+  }
+}
+
+TEST(InputLinesTest, ReadsNothingWhileCarryOverHoldsALine) {
+  int reads = 0;
+  const ByteReader read = [&reads](char* buffer, size_t size) -> ByteRead {
+    ++reads;
+    const std::string bytes = Utf16le(u"1\n2\n3\n");
+    if (reads > 1 || size < bytes.size()) return {ByteRead::kEnd, 0};
+    std::memcpy(buffer, bytes.data(), bytes.size());
+    return {ByteRead::kData, bytes.size()};
+  };
+  RedirectedInput state;
+  EXPECT_EQ(ReadRedirectedLine(state, read), u"1");
+  EXPECT_EQ(ReadRedirectedLine(state, read), u"2");
+  EXPECT_EQ(ReadRedirectedLine(state, read), u"3");
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(ReadRedirectedLine(state, read), kMarker);
+}
+
+}  // namespace
