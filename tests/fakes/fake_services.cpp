@@ -106,6 +106,7 @@ Text NextParameter() {
   return fake::parameters()[fake::cursor++];
 }
 Text ExecutablePath() { return u"/opt/tools/cleanup"; }
+Text ProgramName() { return u"cleanup"; }
 
 int64_t PathSize(const Text& path) {
   if (path == directory().path) return kDirectorySize;

@@ -5,6 +5,7 @@
 
 #include "driver/candidates.h"
 #include "fakes/fake_services.h"
+#include "runtime/regex.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ std::vector<Text> Select(const RunSettings& settings) {
   FilterByName(settings, list);
   FilterByAge(settings, list);
   SpareNewest(settings, list);
+  ReleaseAllPatterns();
   std::vector<Text> names;
   SortNewestFirst(list);
   while (FileEntry* entry = ListNext(list)) names.push_back(entry->name);
