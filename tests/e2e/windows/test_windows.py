@@ -1,0 +1,212 @@
+"""Behaviour of cleanup.exe that only the Windows build has, run under Wine:
+the command-line text as the process gets it, drive forms, backslash paths,
+the read-only attribute, and the typical run on real file times."""
+
+import os
+import time
+
+import pytest
+
+from conftest import BANNER, NOTHING_FOUND, USAGE
+from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
+                      windows_path)
+
+pytestmark = needs_exe
+
+SIMULATION = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
+
+
+def settings(result, count):
+    assert result.lines[:2] == BANNER
+    return result.lines[2:2 + count]
+
+
+def make(directory, names, size=1):
+    os.makedirs(directory, exist_ok=True)
+    for name in names:
+        with open(os.path.join(directory, name), "wb") as f:
+            f.write(b"x" * size)
+
+
+@needs_launcher
+@pytest.mark.parametrize("after_name, path_line, file_line, modes", [
+    # {d} is a Windows path to a directory holding a.log; {s} the same with a space.
+    ("-f {d}\\*.log -D", "{d}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
+    ("   -f   a   ", "", "a", SIMULATION),
+    ("-f x -b\t-D", "", "x", SIMULATION),  # a tab separates nothing
+    ('-f "{s}\\*.log"', "{s}\\", "*.log", SIMULATION),
+    ('-f "{s}\\" -b', "{s}\\", "*.*", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
+    ('-f ab"c d"', "", "ab", SIMULATION),  # ab"c; the file part stops at the quote
+    ('-f "x"-b', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
+    ('-f "x""-b"', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
+    ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
+    ('-f x -d "7', "", "x", SIMULATION),  # an unterminated quote gives 7
+    ('-f "{s}\\a.log" -D -b', "{s}\\", "a.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
+])
+def test_command_line_text_is_split_by_the_tools_rules(tmp_path, after_name, path_line,
+                                                         file_line, modes):
+    d = str(tmp_path / "logs")
+    s = str(tmp_path / "My Logs")
+    make(d, ["a.log"])
+    make(s, ["a.log"])
+    fill = {"d": windows_path(d), "s": windows_path(s)}
+    result = launch("cleanup.exe " + after_name.format(**fill), cwd=str(tmp_path))
+    assert result.returncode == 0
+    expected = ["Eingangspfad: " + path_line.format(**fill), "Eingangsdatei: " + file_line]
+    expected += modes
+    assert settings(result, len(expected)) == expected
+    if "-D -b" in after_name:  # the quoted path with a space reached the deletion
+        assert not os.path.exists(os.path.join(s, "a.log"))
+    else:
+        assert os.path.exists(os.path.join(s, "a.log"))
+        assert os.path.exists(os.path.join(d, "a.log"))
+
+
+@needs_launcher
+@pytest.mark.parametrize("command_line", [
+    "",                      # no token at all: count -1
+    "   ",
+    "cleanup.exe",           # no parameters
+    'cleanup.exe -f ""  -b',  # two quotes: an empty value
+    'cleanup.exe -f "',      # a quote at the very end
+    "cleanup.exe -b -f",     # -f last takes the empty text
+    "C:\\My Tools\\cleanup.exe -f",  # token 0 is C:\My, then Tools\cleanup.exe, -f
+])
+def test_command_lines_without_input_show_the_usage(tmp_path, command_line):
+    result = launch(command_line, cwd=str(tmp_path))
+    assert result.returncode == 99
+    assert result.lines == USAGE
+
+
+@needs_launcher
+@pytest.mark.parametrize("token0", [
+    '"C:\\My Tools\\cleanup.exe"',
+    "C:\\My",
+    '"anything at all"',
+    '""',
+])
+def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_path, token0):
+    d = str(tmp_path)
+    make(d, ["x.log"])
+    result = launch(token0 + " -f x.log -b", cwd=d)
+    assert result.returncode == 0
+    assert settings(result, 4) == ["Eingangspfad: ", "Eingangsdatei: x.log",
+                                   "Löschmodus: nur Simulation", "Batchmodus: aktiv"]
+    assert result.lines[-1] == "Datei x.log wird gelöscht. (Simulation!)"
+
+
+@pytest.mark.parametrize("spec, path_line, file_line", [
+    ("C:", "C:", "*.*"),
+    ("C:\\", "C:\\", "*.*"),
+    ("c:/", "c:/", "*.*"),
+    ("{missing}", "", "{missing}"),
+    ("{missing}\\", "{missing}\\", ""),
+    ("{missing}\\*.log", "{missing}\\", "*.log"),
+])
+def test_drive_forms(tmp_path, spec, path_line, file_line):
+    missing = missing_drive()
+    spec = spec.format(missing=missing)
+    # Simulation only: nothing may be deleted on a drive root.
+    result = run(["-f", spec, "-b"], cwd=str(tmp_path))
+    assert result.returncode == 0
+    assert settings(result, 4) == [
+        "Eingangspfad: " + path_line.format(missing=missing),
+        "Eingangsdatei: " + file_line.format(missing=missing),
+        "Löschmodus: nur Simulation", "Batchmodus: aktiv"]
+    assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
+    if missing in spec:
+        assert result.lines[6:] == [NOTHING_FOUND]
+
+
+@pytest.mark.parametrize("form, path_line, file_line", [
+    ("{d}\\*.log", "{d}\\", "*.log"),   # directory part keeps its backslash: target dir\\name
+    ("{d}\\", "{d}\\", "*.*"),          # a directory with its separator: doubled too
+    ("{d}", "{d}", "*.*"),              # a directory without: one separator added
+    ("{d}\\*.*", "{d}\\", "*.*"),       # a wildcard always splits, "." first or not
+    ("{d}/*.log", "{d}/", "*.log"),     # "/" counts as separator; "\\" follows it
+])
+def test_backslash_paths_delete_the_listed_files(tmp_path, form, path_line, file_line):
+    d = str(tmp_path / "logs")
+    make(d, ["a.log", "b.log"])
+    if file_line == "*.*":
+        make(d, ["c.txt", "noext"])
+    os.mkdir(os.path.join(d, "sub.log"))
+    w = windows_path(d)
+    result = run(["-f", form.format(d=w), "-D", "-b"])
+    assert result.returncode == 0
+    assert settings(result, 2) == ["Eingangspfad: " + path_line.format(d=w),
+                                   "Eingangsdatei: " + file_line]
+    names = sorted(l[len("Datei "):l.index(" wird")] for l in result.lines
+                   if l.startswith("Datei "))
+    expected = ["a.log", "b.log"] + (["c.txt", "noext"] if file_line == "*.*" else [])
+    assert names == sorted(expected)
+    assert all(l.endswith("OK!") for l in result.lines if l.startswith("Datei "))
+    assert os.listdir(d) == ["sub.log"]
+
+
+def test_read_only_file_fails_and_stays(tmp_path):
+    d = str(tmp_path)
+    make(d, ["locked.log", "open.log"], size=10)
+    os.chmod(os.path.join(d, "locked.log"), 0o444)  # Wine: FILE_ATTRIBUTE_READONLY
+    now = int(time.time())
+    set_age(os.path.join(d, "locked.log"), 2, now)
+    set_age(os.path.join(d, "open.log"), 3, now)
+    result = run(["-f", windows_path(d) + "\\*.log", "-D", "-b"])
+    assert result.returncode == 0
+    assert result.lines[6:] == [
+        "Datei locked.log wird gelöscht. Fehler!",
+        "Datei open.log wird gelöscht. OK!",
+        "",
+        "Es wurde 1 Datei gelöscht.",
+        "Dabei wurden 10 B freigegeben.",
+    ]
+    assert os.listdir(d) == ["locked.log"]
+
+
+def test_confirmations_from_redirected_utf16_input(tmp_path):
+    d = str(tmp_path)
+    make(d, ["a.log", "b.log", "c.log"])
+    now = int(time.time())
+    for days, name in enumerate(["a.log", "b.log", "c.log"], start=1):
+        set_age(os.path.join(d, name), days, now)
+    answers = "j\r\nn\r\n".encode("utf-16-le")  # then end of input
+    result = run(["-f", windows_path(d), "-D"], stdin=answers)
+    prompt = 'Bitte mit "J" oder "Y" bestätigen '
+    assert result.lines[6:] == [
+        "Datei a.log wird gelöscht. " + prompt + "OK!",
+        "Datei b.log wird gelöscht. " + prompt + "Löschvorgang abgebrochen",
+        "Datei c.log wird gelöscht. " + prompt + "Löschvorgang abgebrochen",
+        "",
+        "Es wurde 1 Datei gelöscht.",
+        "Dabei wurden 1 B freigegeben.",
+    ]
+    assert sorted(os.listdir(d)) == ["b.log", "c.log"]
+
+
+def test_typical_run_of_the_overview(tmp_path):
+    d = str(tmp_path / "logs")
+    sizes = {"app1.log": 2048, "app2.log": 1024, "app3.log": 300, "app4.log": 200,
+             "app5.log": 100}
+    ages = {"app1.log": 20, "app2.log": 15, "app3.log": 10, "app4.log": 9, "app5.log": 1}
+    os.makedirs(d)
+    now = int(time.time())
+    for name, size in sizes.items():
+        with open(os.path.join(d, name), "wb") as f:
+            f.write(b"x" * size)
+        set_age(os.path.join(d, name), ages[name], now)
+    w = windows_path(d)
+    result = run(["-f", w + "\\*.log", "-d", "7", "-a", "2", "-D", "-b"])
+    assert result.returncode == 0
+    assert result.lines == BANNER + [
+        "Eingangspfad: " + w + "\\",
+        "Eingangsdatei: *.log",
+        "Löschmodus: aktiv",
+        "Batchmodus: aktiv",
+        "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten",
+        "Datei app2.log wird gelöscht. OK!",
+        "Datei app1.log wird gelöscht. OK!",
+        "",
+        "Es wurden 2 Dateien gelöscht.",
+        "Dabei wurden 3 KiB freigegeben.",
+    ]
+    assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log"]

@@ -1,0 +1,86 @@
+"""Running cleanup.exe under Wine for the Windows-only end-to-end tests.
+
+CLEANUP_EXE names cleanup.exe and CLEANUP_LAUNCHER the launcher that starts it
+with an exact command-line text (CreateProcessW); both are Unix paths.  The
+Wine prefix comes from WINEPREFIX.  Without CLEANUP_EXE the tests skip.
+"""
+
+import os
+import string
+import subprocess
+
+import pytest
+
+EXE = os.environ.get("CLEANUP_EXE", "")
+LAUNCHER = os.environ.get("CLEANUP_LAUNCHER", "")
+WINE = os.environ.get("CLEANUP_WINE", "wine")
+
+needs_exe = pytest.mark.skipif(not EXE, reason="CLEANUP_EXE not set (Windows build not tested)")
+needs_launcher = pytest.mark.skipif(not LAUNCHER, reason="CLEANUP_LAUNCHER not set")
+
+
+def windows_path(path):
+    """The Wine name of a Unix path (drive Z: is the Unix root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env["WINEDEBUG"] = "-all"
+    env.update(extra or {})
+    return env
+
+
+class Result:
+    def __init__(self, returncode, raw):
+        self.returncode = returncode
+        self.raw = raw
+        assert len(raw) % 2 == 0, "odd number of output bytes"
+        assert not raw.startswith(b"\xff\xfe"), "byte-order mark in output"
+        text = raw.decode("utf-16-le", "surrogatepass")
+        assert text == "" or text.endswith("\r\n"), "no CR LF at the end: %r" % text[-40:]
+        self.lines = text[:-2].split("\r\n") if text else []
+
+
+def _finish(proc):
+    assert proc.stderr == b"", "wrote to stderr: %r" % proc.stderr[:2000]
+    return Result(proc.returncode, proc.stdout)
+
+
+def run(args, cwd=None, stdin=None, timeout=60):
+    """cleanup.exe with the given parameters, quoted by Wine's usual rules."""
+    proc = subprocess.run([WINE, EXE] + list(args), cwd=cwd, env=wine_env(), timeout=timeout,
+                          input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    return _finish(proc)
+
+
+def launch(command_line, program=None, cwd=None, timeout=60):
+    """cleanup.exe (or `program`, a Windows path) started with exactly `command_line`."""
+    program = program or windows_path(EXE)
+    env = wine_env({
+        "CLEANUP_LAUNCH_EXE": program.encode("utf-8").hex(),
+        "CLEANUP_LAUNCH_COMMAND_LINE": command_line.encode("utf-8").hex(),
+    })
+    proc = subprocess.run([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
+                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE)
+    assert proc.returncode != 125, "launcher could not start %s" % program
+    return _finish(proc)
+
+
+def missing_drive():
+    """A drive letter that the Wine prefix does not map, as "X:"."""
+    devices = os.path.join(os.environ["WINEPREFIX"], "dosdevices")
+    mapped = {name[0].upper() for name in os.listdir(devices) if len(name) == 2}
+    for letter in reversed(string.ascii_uppercase[3:]):
+        if letter not in mapped:
+            return letter + ":"
+    pytest.skip("every drive letter is mapped")
+
+
+def set_age(path, days, now):
+    """Last-write (and access) time `days` days before `now`; under Wine the
+    creation time is the older of the last-write and change times."""
+    seconds = now - days * 86400
+    os.utime(path, (seconds, seconds))

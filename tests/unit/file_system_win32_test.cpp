@@ -1,0 +1,331 @@
+// The file-system service of the Windows build against the real system calls
+// (run under Wine in CI): path classification, drive forms, scans, file
+// times and deletion.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "runtime/dates.h"
+#include "runtime/file_system.h"
+#include "runtime/text_win32.h"
+
+namespace {
+
+using Names = std::vector<Text>;
+
+// 100-ns intervals between 1601-01-01 and 1970-01-01.
+constexpr uint64_t kEpochDifference = 116444736000000000ULL;
+
+FILETIME FileTimeFromUtcSeconds(int64_t seconds) {
+  const uint64_t ticks = static_cast<uint64_t>(seconds) * 10000000ULL + kEpochDifference;
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// A drive letter that names no drive here, as "X:".
+Text MissingDrive() {
+  const DWORD drives = GetLogicalDrives();
+  for (int letter = 25; letter >= 3; --letter) {
+    if ((drives & (1u << letter)) == 0) return Text{static_cast<char16_t>(u'A' + letter), u':'};
+  }
+  return Text();
+}
+
+class FileSystemWin32Test : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    root_ = FromWide(temp) + u"cleanup_fs_" + TextFromNumber(GetCurrentProcessId()) + u"_" +
+            TextFromNumber(GetTickCount());
+    ASSERT_TRUE(CreateDirectoryW(AsWide(root_), nullptr));
+  }
+
+  void TearDown() override {
+    CloseAllScans();
+    RemoveTree(root_);
+  }
+
+  static Text TextFromNumber(unsigned long value) {
+    const std::string digits = std::to_string(value);
+    return Text(digits.begin(), digits.end());
+  }
+
+  static void RemoveTree(const Text& directory) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(AsWide(directory + u"\\*"), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const Text name = FromWide(entry.cFileName);
+        if (name == u"." || name == u"..") continue;
+        const Text path = directory + u"\\" + name;
+        SetFileAttributesW(AsWide(path), FILE_ATTRIBUTE_NORMAL);
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+          RemoveTree(path);
+        else
+          DeleteFileW(AsWide(path));
+      } while (FindNextFileW(search, &entry));
+      FindClose(search);
+    }
+    RemoveDirectoryW(AsWide(directory));
+  }
+
+  Text Path(const Text& relative) const { return root_ + u"\\" + relative; }
+
+  // Creates a file with `size` bytes; a last-write time when `utcSeconds` is
+  // not negative.
+  void MakeFile(const Text& name, DWORD size = 0, int64_t utcSeconds = -1) const {
+    HANDLE file = CreateFileW(AsWide(Path(name)), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::string content(size, 'x');
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(file, content.data(), size, &written, nullptr));
+    if (utcSeconds >= 0) {
+      const FILETIME time = FileTimeFromUtcSeconds(utcSeconds);
+      EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    }
+    CloseHandle(file);
+  }
+
+  void MakeDirectory(const Text& name) const {
+    ASSERT_TRUE(CreateDirectoryW(AsWide(Path(name)), nullptr));
+  }
+
+  // Names that scan 0 hands out, in order.
+  static Names ScanNames(const Text& directory, const Text& pattern) {
+    Names names;
+    EXPECT_NE(OpenScan(0, directory, pattern), 0);
+    while (NextEntry(0) != 0) names.push_back(EntryName(0));
+    CloseScan(0);
+    return names;
+  }
+
+  static Names Sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  Text root_;
+};
+
+TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
+  MakeFile(u"a.log", 3);
+  MakeFile(u"empty.txt");
+  MakeDirectory(u"sub");
+  const Text missingDrive = MissingDrive();
+  ASSERT_FALSE(missingDrive.empty());
+  const struct {
+    Text path;
+    int64_t expected;
+  } cases[] = {
+      {u"", -1},
+      {Path(u"a.log"), 3},
+      {Path(u"empty.txt"), 0},
+      {Path(u"sub"), -2},
+      {Path(u"sub\\"), -2},
+      {Path(u"sub\\/\\"), -2},
+      {Path(u"*.log"), 3},
+      {Path(u"e*"), 0},
+      {Path(u"*.*"), -2},  // "." comes first
+      {Path(u"*.none"), -1},
+      {Path(u"missing"), -1},
+      {Path(u"missing\\*.log"), -1},
+      {u"\\\\", -1},
+      {u"C:", -2},
+      {u"C:\\", -2},
+      {u"c:/", -2},
+      {missingDrive, -1},
+      {missingDrive + u"\\", -1},
+      {missingDrive + u"x", -1},
+      {root_ + u"\\" + Text(300, u'a'), -1},  // cut to the work buffer, then not found
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathSize(c.path), c.expected) << std::string(c.path.begin(), c.path.end());
+  }
+}
+
+TEST_F(FileSystemWin32Test, PathSizeReadsNetworkAndParentPathsByAttributes) {
+  MakeDirectory(u"sub");
+  MakeFile(u"sub\\f.txt", 4);
+  ASSERT_TRUE(SetCurrentDirectoryW(AsWide(Path(u"sub"))));
+  EXPECT_EQ(PathSize(u".."), -2);
+  EXPECT_EQ(PathSize(u"..\\sub\\f.txt"), 4);  // found by the search first
+  EXPECT_EQ(PathSize(u"..\\sub\\gone"), -1);
+  SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
+}
+
+TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPattern) {
+  MakeFile(u"a.log");
+  MakeFile(u"b.LOG");
+  MakeFile(u"c.txt");
+  MakeDirectory(u"d.log");
+  const Names logs = {u"a.log", u"b.LOG", u"d.log"};
+  const Names everything = {u".", u"..", u"a.log", u"b.LOG", u"c.txt", u"d.log"};
+  EXPECT_EQ(Sorted(ScanNames(root_, u"")), everything);
+  EXPECT_EQ(Sorted(ScanNames(root_ + u"\\", u"*.log")), logs);
+  EXPECT_EQ(Sorted(ScanNames(root_ + u"/", u"*.log")), logs);  // searched as dir/\*.log
+  EXPECT_EQ(ScanNames(root_, u"c.txt"), Names{u"c.txt"});
+  ASSERT_TRUE(SetCurrentDirectoryW(AsWide(root_)));
+  EXPECT_EQ(Sorted(ScanNames(u"", u"*.log")), logs);
+  SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
+}
+
+TEST_F(FileSystemWin32Test, ScanStatesAnswerWithoutEntries) {
+  MakeFile(u"a.log");
+  // A pattern that finds nothing in an existing directory: open but empty.
+  EXPECT_NE(OpenScan(0, root_, u"*.none"), 0);
+  EXPECT_EQ(NextEntry(0), 0);
+  EXPECT_EQ(NextEntry(0), 0);
+  // A missing directory: no scan at all.
+  EXPECT_EQ(OpenScan(0, Path(u"missing"), u"*.*"), 0);
+  EXPECT_EQ(NextEntry(0), 0);
+  EXPECT_EQ(EntryType(0), 0);
+  EXPECT_EQ(EntryName(0), u"");
+  EXPECT_EQ(EntrySize(0), 0);
+  EXPECT_EQ(EntryDate(0, 0), 0);
+  // Numbers never opened, and negative numbers.
+  for (int number : {7, 1000, -1}) {
+    EXPECT_EQ(NextEntry(number), 0) << number;
+    EXPECT_EQ(EntryType(number), 0) << number;
+    CloseScan(number);
+  }
+  EXPECT_EQ(OpenScan(-1, root_, u"*"), 0);
+  // The end of a scan stays the end.
+  ASSERT_NE(OpenScan(0, root_, u"a.log"), 0);
+  EXPECT_EQ(NextEntry(0), 1);
+  EXPECT_EQ(NextEntry(0), 0);
+  EXPECT_EQ(NextEntry(0), 0);
+}
+
+TEST_F(FileSystemWin32Test, ReopeningAndClosingAllEndEverySearch) {
+  MakeFile(u"a.log");
+  MakeFile(u"b.txt");
+  ASSERT_NE(OpenScan(0, root_, u"*.log"), 0);
+  ASSERT_NE(OpenScan(3, root_, u"*.txt"), 0);
+  ASSERT_NE(OpenScan(0, root_, u"*.txt"), 0);  // replaces the *.log search
+  ASSERT_EQ(NextEntry(0), 1);
+  EXPECT_EQ(EntryName(0), u"b.txt");
+  ASSERT_EQ(NextEntry(3), 1);
+  EXPECT_EQ(EntryName(3), u"b.txt");
+  CloseAllScans();
+  for (int number : {0, 3}) {
+    EXPECT_EQ(NextEntry(number), 0) << number;
+    EXPECT_EQ(EntryType(number), 0) << number;
+  }
+  // A closed search holds no handle: the directory can go at once.
+  EXPECT_TRUE(DeleteFileW(AsWide(Path(u"a.log"))));
+  EXPECT_TRUE(DeleteFileW(AsWide(Path(u"b.txt"))));
+  EXPECT_TRUE(RemoveDirectoryW(AsWide(root_)));
+  EXPECT_TRUE(CreateDirectoryW(AsWide(root_), nullptr));
+}
+
+TEST_F(FileSystemWin32Test, EntriesTellTypeSizeAndName) {
+  MakeFile(u"file.bin", 5);
+  MakeFile(u"hidden.bin", 2);
+  SetFileAttributesW(AsWide(Path(u"hidden.bin")), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  MakeDirectory(u"sub");
+  MakeFile(u"M\u00e4rz.txt", 1);
+  const struct {
+    Text name;
+    int type;
+    int64_t size;
+  } expected[] = {
+      {u".", 2, 0},
+      {u"..", 2, 0},
+      {u"file.bin", 1, 5},
+      {u"hidden.bin", 1, 2},
+      {u"M\u00e4rz.txt", 1, 1},
+      {u"sub", 2, 0},
+  };
+  for (const auto& e : expected) {
+    ASSERT_NE(OpenScan(0, root_, e.name == u"." || e.name == u".." ? u"*" : e.name), 0);
+    while (NextEntry(0) != 0 && EntryName(0) != e.name) {
+    }
+    ASSERT_EQ(EntryName(0), e.name);
+    EXPECT_EQ(EntryType(0), e.type) << std::string(e.name.begin(), e.name.end());
+    if (e.type == 1) {
+      EXPECT_EQ(EntrySize(0), e.size);
+    }
+    CloseScan(0);
+  }
+}
+
+// Dates of one entry by selector; -1 marks "not a valid date".
+struct EntryDates {
+  int64_t creation, access, write, other;
+};
+
+EntryDates DatesOf(const Text& directory, const Text& name) {
+  EntryDates dates{};
+  EXPECT_NE(OpenScan(0, directory, name), 0);
+  EXPECT_EQ(NextEntry(0), 1);
+  dates = {EntryDate(0, 0), EntryDate(0, 1), EntryDate(0, 2), EntryDate(0, 5)};
+  CloseScan(0);
+  return dates;
+}
+
+TEST_F(FileSystemWin32Test, EntryDateShiftsEveryTimeByTheOffsetInForceNow) {
+  constexpr int64_t kWinter = 1705320000;  // 2024-01-15 12:00:00 UTC
+  constexpr int64_t kSummer = 1721044800;  // 2024-07-15 12:00:00 UTC
+  constexpr int64_t k2040 = 2208988800;    // 2040-01-01 00:00:00 UTC
+  MakeFile(u"winter.log", 1, kWinter);
+  MakeFile(u"summer.log", 1, kSummer);
+  MakeFile(u"late.log", 1, k2040);
+  const EntryDates winter = DatesOf(root_, u"winter.log");
+  const EntryDates summer = DatesOf(root_, u"summer.log");
+  // The same shift for both, whatever daylight saving did between them.
+  EXPECT_EQ(summer.write - winter.write, kSummer - kWinter);
+  // The local offset is whole quarter hours and at most 14 hours.
+  const int64_t offset = winter.write - kWinter;
+  EXPECT_EQ(offset % 900, 0);
+  EXPECT_LE(offset < 0 ? -offset : offset, 14 * 3600);
+  for (const EntryDates& d : {winter, summer}) {
+    EXPECT_EQ(d.other, d.creation);  // an unknown selector reads the creation time
+    EXPECT_LE(d.creation, d.write);  // never later than the last write here
+    EXPECT_GT(d.access, 0);
+  }
+  EXPECT_EQ(DatesOf(root_, u"late.log").write, -1);
+}
+
+TEST_F(FileSystemWin32Test, NewFileIsCreatedAtTheCurrentDate) {
+  const int64_t before = CurrentDate();
+  MakeFile(u"now.txt");
+  const int64_t after = CurrentDate();
+  const EntryDates now = DatesOf(root_, u"now.txt");
+  EXPECT_GE(now.creation, before - 1);  // file times may round below the clock's second
+  EXPECT_LE(now.creation, after);
+}
+
+TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyWritableFiles) {
+  MakeFile(u"plain.txt");
+  MakeFile(u"locked.txt");
+  SetFileAttributesW(AsWide(Path(u"locked.txt")), FILE_ATTRIBUTE_READONLY);
+  MakeFile(u"hidden.txt");
+  SetFileAttributesW(AsWide(Path(u"hidden.txt")), FILE_ATTRIBUTE_HIDDEN);
+  MakeDirectory(u"sub");
+  const struct {
+    Text target;
+    int result;
+    bool remains;
+  } cases[] = {
+      {Path(u"plain.txt"), 1, false},
+      {root_ + u"\\\\hidden.txt", 1, false},  // a doubled separator names the same file
+      {Path(u"locked.txt"), 0, true},
+      {Path(u"sub"), 0, true},
+      {Path(u"missing.txt"), 0, false},
+      {u"", 0, false},
+  };
+  for (const auto& c : cases) {
+    const std::string label(c.target.begin(), c.target.end());
+    EXPECT_EQ(RemoveFile(c.target), c.result) << label;
+    if (!c.target.empty()) {
+      EXPECT_EQ(GetFileAttributesW(AsWide(c.target)) != INVALID_FILE_ATTRIBUTES, c.remains)
+          << label;
+    }
+  }
+}
+
+}  // namespace
