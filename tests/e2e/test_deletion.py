@@ -1,0 +1,194 @@
+"""Deletion pass: simulation, batch mode, confirmations, summary, safety."""
+
+import os
+import subprocess
+
+import pytest
+
+from conftest import (BANNER, BIN, DAY, NOTHING_FOUND, PROMPT, base_env, decode_lines,
+                      file_lines, listed_names, make_files, run, utf16)
+
+
+def test_simulation_lists_every_candidate_and_deletes_nothing(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 10, "b.log": 20, "c.log": 30})
+    result = run(["-f", os.path.join(d, "*.log"), "-b"])
+    assert result.returncode == 0
+    assert sorted(file_lines(result)) == [
+        "Datei %s wird gelöscht. (Simulation!)" % n for n in ("a.log", "b.log", "c.log")]
+    assert result.lines[-1].endswith("(Simulation!)")  # no summary
+    assert sorted(os.listdir(d)) == ["a.log", "b.log", "c.log"]
+
+
+@pytest.mark.parametrize("sizes, count_line, size_line", [
+    ([1536, 512], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 2 KiB freigegeben."),
+    ([1023], "Es wurde 1 Datei gelöscht.", "Dabei wurden 1023 B freigegeben."),
+    ([0], "Es wurde 1 Datei gelöscht.", "Dabei wurden 0 B freigegeben."),
+    ([1024], "Es wurde 1 Datei gelöscht.", "Dabei wurden 1 KiB freigegeben."),
+    ([2 * 1048576 - 1], "Es wurde 1 Datei gelöscht.", "Dabei wurden 1 MiB freigegeben."),
+    ([3 * 2 ** 29, 7], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 1 GiB freigegeben."),
+])
+def test_batch_deletion_reports_count_and_freed_size(tmp_path, sizes, count_line, size_line):
+    d = str(tmp_path)
+    for i, size in enumerate(sizes):
+        with open(os.path.join(d, "f%d.tmp" % i), "wb") as f:
+            f.truncate(size)  # sparse: large sizes cost nothing
+    result = run(["-f", os.path.join(d, "*.tmp"), "-D", "-b"])
+    assert result.returncode == 0
+    assert sorted(file_lines(result)) == [
+        "Datei f%d.tmp wird gelöscht. OK!" % i for i in range(len(sizes))]
+    assert result.lines[-3:] == ["", count_line, size_line]
+    assert os.listdir(d) == []
+
+
+@pytest.mark.parametrize("answer, accepted", [
+    ("j", True), ("J", True), ("ja", True), ("y", True), ("Yes", True),
+    ("n", False), ("", False), (" j", False), ("x", False), ("\ufeffj", False),
+])
+def test_confirmation_answer_decides(tmp_path, answer, accepted):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 100})
+    result = run(["-f", d, "-D"], stdin=utf16(answer))
+    assert result.returncode == 0
+    outcome = "OK!" if accepted else "Löschvorgang abgebrochen"
+    assert file_lines(result) == ["Datei a.log wird gelöscht. " + PROMPT + outcome]
+    assert os.path.exists(os.path.join(d, "a.log")) != accepted
+    if accepted:
+        assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.",
+                                     "Dabei wurden 100 B freigegeben."]
+    else:
+        assert result.lines[-1].endswith("Löschvorgang abgebrochen")
+
+
+@pytest.mark.parametrize("stdin, deleted", [
+    (utf16("j", "J", "y", end="\r"), 3),
+    (utf16("j", "J", "y", end="\n"), 3),
+    ("j\r\nn\ny\r".encode("utf-16-le"), 2),
+    (utf16("j"), 1),              # end of input refuses the rest
+    (b"", 0),
+    ("j".encode("utf-16-le"), 1),  # last line without line end
+    (b"j\r\n", 0),                 # 8-bit input is not converted
+])
+def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1, "b.log": 1, "c.log": 1})
+    result = run(["-f", d, "-D"], stdin=stdin)
+    lines = file_lines(result)
+    assert len(lines) == 3
+    done = [l for l in lines if l.endswith(PROMPT + "OK!")]
+    assert len(done) == deleted
+    assert len(os.listdir(d)) == 3 - deleted
+    assert all(l.endswith(PROMPT + "Löschvorgang abgebrochen") for l in lines if l not in done)
+
+
+@pytest.mark.posix_only
+def test_read_only_file_fails_and_stays(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"ro.log": 5, "rw.log": 7})
+    os.chmod(os.path.join(d, "ro.log"), 0o444)
+    result = run(["-f", d, "-D", "-b"])
+    assert result.returncode == 0
+    assert sorted(file_lines(result)) == ["Datei ro.log wird gelöscht. Fehler!",
+                                          "Datei rw.log wird gelöscht. OK!"]
+    assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.", "Dabei wurden 7 B freigegeben."]
+    assert os.listdir(d) == ["ro.log"]
+
+
+@pytest.mark.posix_only
+def test_symlink_is_removed_not_its_target(tmp_path):
+    d = os.path.join(str(tmp_path), "dir")
+    outside = os.path.join(str(tmp_path), "outside")
+    make_files(outside, {"target.log": 50})
+    os.makedirs(d)
+    os.symlink(os.path.join(outside, "target.log"), os.path.join(d, "link.log"))
+    os.symlink(outside, os.path.join(d, "dirlink.log"))  # a link to a directory is skipped
+    result = run(["-f", os.path.join(d, "*.log"), "-D", "-b"])
+    assert file_lines(result) == ["Datei link.log wird gelöscht. OK!"]
+    assert os.listdir(d) == ["dirlink.log"]
+    assert os.listdir(outside) == ["target.log"]
+
+
+@pytest.mark.posix_only
+def test_invalid_utf8_name_is_deleted_exactly(tmp_path, aged_files):
+    d = os.fsencode(str(tmp_path))
+    bad, lookalike = b"bad\xff.log", b"bad\xef\xbf\xbd.log"
+    aged_files.take(0, os.path.join(d, bad), b"12")
+    aged_files.take(1, os.path.join(d, lookalike), b"1")  # newer: spared by -a 1
+    result = run(["-f", str(tmp_path), "-a", "1", "-D", "-b"])
+    assert file_lines(result) == ["Datei bad\udcff.log wird gelöscht. OK!"]
+    assert os.listdir(d) == [lookalike]
+
+
+@pytest.mark.posix_only
+def test_reader_closing_early_does_not_stop_deletion(tmp_path):
+    d = str(tmp_path)
+    names = ["%03d_" % i + "n" * 120 + ".log" for i in range(300)]  # > 64 KiB of output
+    make_files(d, {n: 1 for n in names})
+    proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    assert len(proc.stdout.read(1)) == 1
+    proc.stdout.close()
+    assert proc.wait(timeout=30) == 0
+    assert proc.stderr.read() == b""
+    assert os.listdir(d) == []
+
+
+def listed_names_of(lines):
+    return [l.split(" ")[1] for l in lines if l.startswith("Datei ")]
+
+
+@pytest.mark.posix_only
+def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
+    base = str(tmp_path)
+    d, moved, other = (os.path.join(base, n) for n in ("logs", "logs.orig", "other"))
+    make_files(d, {"a.log": 1, "b.log": 2})
+    make_files(other, {"a.log": 3, "b.log": 4})
+    proc = subprocess.Popen([BIN, "-f", os.path.join(d, "*.log"), "-D"], env=base_env(),
+                            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    out = b""
+    while PROMPT.encode("utf-16-le") not in out:
+        chunk = os.read(proc.stdout.fileno(), 4096)
+        assert chunk, out
+        out += chunk
+    os.rename(d, moved)
+    os.symlink(other, d)
+    proc.stdin.write(utf16("j", "j"))
+    proc.stdin.close()
+    out += proc.stdout.read()
+    assert proc.wait(timeout=30) == 0
+    assert proc.stderr.read() == b""
+    assert sorted(os.listdir(other)) == ["a.log", "b.log"]
+    lines = decode_lines(out)
+    # The deletions stay in the directory that was scanned.
+    assert [l for l in lines if l.startswith("Datei ")] == [
+        "Datei %s wird gelöscht. %sOK!" % (n, PROMPT) for n in listed_names_of(lines)]
+    assert os.listdir(moved) == []
+
+
+@pytest.mark.posix_only
+def test_typical_run(tmp_path, aged_files):
+    d = os.path.join(str(tmp_path), "logs")
+    os.mkdir(d)
+    sizes = [2048, 1024, 10, 20, 30]
+    births = [aged_files.take(k, os.path.join(d, "app%d.log" % (k + 1)), sizes[k])
+              for k in range(5)]
+    make_files(d, {"notes.txt": 99})
+    os.mkdir(os.path.join(d, "old.log"))
+    result = run(["-f", os.path.join(d, "*.log"), "-d", "7", "-a", "2", "-D", "-b"],
+                 now=births[4] + 7 * DAY)  # app5 is just under seven days old
+    assert result.returncode == 0
+    assert result.lines == BANNER + [
+        "Eingangspfad: " + d + os.sep,
+        "Eingangsdatei: *.log",
+        "Löschmodus: aktiv",
+        "Batchmodus: aktiv",
+        "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten",
+        "Datei app2.log wird gelöscht. OK!",
+        "Datei app1.log wird gelöscht. OK!",
+        "",
+        "Es wurden 2 Dateien gelöscht.",
+        "Dabei wurden 3 KiB freigegeben.",
+    ]
+    assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log", "notes.txt", "old.log"]

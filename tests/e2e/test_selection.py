@@ -1,0 +1,76 @@
+"""Which files become candidates: pattern, expression, age, spare count."""
+
+import os
+
+import pytest
+
+from conftest import DAY, NOTHING_FOUND, listed_names, make_files, run
+
+NAMES = ["a.log", "B.LOG", "c.txt", "noext", "d.log.bak", ".hidden", "März.txt", "(x).log"]
+
+
+@pytest.mark.parametrize("pattern, expected", [
+    ("*.log", ["a.log", "B.LOG", "(x).log"]),
+    ("*.LOG", ["a.log", "B.LOG", "(x).log"]),
+    ("?.log", ["a.log", "B.LOG"]),
+    ("*.*", NAMES),
+    ("*", NAMES),
+    ("d.*", ["d.log.bak"]),
+    ("MÄRZ.TXT", ["März.txt"]),
+    ("*.xyz", []),
+])
+def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, pattern, expected):
+    d = str(tmp_path)
+    make_files(d, {n: 1 for n in NAMES})
+    os.mkdir(os.path.join(d, "dir.log"))
+    result = run(["-f", os.path.join(d, pattern)])
+    assert sorted(listed_names(result)) == sorted(expected)
+
+
+@pytest.mark.parametrize("expression, expected", [
+    (r"\.log$", ["a.log", "(x).log"]),
+    ("log", ["a.log", "d.log.bak", "(x).log"]),
+    ("^log", []),
+    ("LOG", ["B.LOG"]),
+    ("(?i)LOG", ["a.log", "B.LOG", "d.log.bak", "(x).log"]),
+    ("^M.rz", ["März.txt"]),
+    ("(", []),          # does not compile: everything is filtered out
+    (r"\(", ["(x).log"]),
+])
+def test_expression_filters_names(tmp_path, expression, expected):
+    d = str(tmp_path)
+    make_files(d, {n: 1 for n in NAMES})
+    result = run(["-f", d, "-r", expression, "-D", "-b"] if not expected
+                 else ["-f", d, "-r", expression])
+    assert sorted(listed_names(result)) == sorted(expected)
+    if not expected:
+        assert result.lines[-1] == NOTHING_FOUND
+        assert sorted(os.listdir(d)) == sorted(NAMES)
+
+
+# Files f0..f4 are created in five successive seconds b0 < ... < b4.  The clock
+# is frozen at b[slot] + offset, so the thresholds fall exactly between them.
+@pytest.mark.posix_only
+@pytest.mark.parametrize("options, clock, expected", [
+    (["-d", "1"], (2, DAY), ["f1", "f0"]),             # created exactly 1 day ago: spared
+    (["-d", "1"], (2, DAY + 1), ["f2", "f1", "f0"]),   # one second older: a candidate
+    (["-h", "24"], (2, DAY), ["f1", "f0"]),
+    (["-m", "1440"], (2, DAY), ["f1", "f0"]),
+    (["-d", "1", "-h", "-24"], (4, 0), ["f4", "f3", "f2", "f1", "f0"]),  # sums to 0: off
+    (["-d", "-1"], (4, 0), ["f4", "f3", "f2", "f1", "f0"]),
+    (["-a", "2"], None, ["f2", "f1", "f0"]),
+    (["-a", "-1"], None, ["f4", "f3", "f2", "f1", "f0"]),
+    (["-a", "10"], None, []),
+    (["-d", "1", "-a", "1"], (3, DAY), ["f1", "f0"]),
+    (["-r", "[024]", "-a", "1"], None, ["f2", "f0"]),  # spares among matching names only
+    (["-d", "30000"], (4, DAY), []),
+])
+def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock, expected):
+    d = str(tmp_path)
+    births = [aged_files.take(k, os.path.join(d, "f%d" % k)) for k in range(5)]
+    now = births[clock[0]] + clock[1] if clock else None
+    result = run(["-f", d] + options, now=now)
+    assert result.returncode == 0
+    assert listed_names(result) == expected
+    if not expected:
+        assert result.lines[-1] == NOTHING_FOUND

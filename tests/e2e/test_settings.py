@@ -1,0 +1,117 @@
+"""Input resolution, the settings block, and inputs that find nothing."""
+
+import os
+
+import pytest
+
+from conftest import NOTHING_FOUND, listed_names, make_files, run, settings_of
+
+MODES_SIMULATION = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
+
+
+@pytest.mark.parametrize("spec, in_cwd, expected_path, expected_pattern, expected_names", [
+    ("{d}/*.log", False, "{d}/", "*.log", ["a.log", "B.LOG"]),
+    ("{d}", False, "{d}", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
+    ("{d}/", False, "{d}/", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
+    ("{d}/*.*", False, "{d}/", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
+    ("{d}/c.txt", False, "{d}/", "c.txt", ["c.txt"]),
+    ("*.log", True, "", "*.log", ["a.log", "B.LOG"]),
+    ("{d}/*.none", False, "{d}/", "*.none", []),
+])
+def test_input_resolves_into_directory_and_pattern(
+        tmp_path, spec, in_cwd, expected_path, expected_pattern, expected_names):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"a.log": 1, "B.LOG": 2, "c.txt": 3, "noext": 4})
+    os.mkdir(os.path.join(d, "sub.log"))
+    result = run(["-f", spec.format(d=d)], cwd=d if in_cwd else None)
+    assert result.returncode == 0
+    assert settings_of(result) == [
+        "Eingangspfad: " + expected_path.format(d=d),
+        "Eingangsdatei: " + expected_pattern] + MODES_SIMULATION
+    assert sorted(listed_names(result)) == sorted(expected_names)
+    if not expected_names:
+        assert result.lines[-1] == NOTHING_FOUND
+    assert sorted(os.listdir(d)) == ["B.LOG", "a.log", "c.txt", "noext", "sub.log"]
+
+
+@pytest.mark.parametrize("flags, expected", [
+    ([], MODES_SIMULATION),
+    (["-D"], ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
+    (["-b"], ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
+    (["-b", "-D", "-b"], ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
+])
+def test_mode_lines_follow_flags(tmp_path, flags, expected):
+    result = run(["-f", os.path.join(str(tmp_path), "*.log")] + flags)
+    assert settings_of(result)[2:] == expected
+    assert result.lines[-1] == NOTHING_FOUND
+
+
+@pytest.mark.parametrize("options, expected_extra", [
+    (["-r", r"^app\d+\.log$"], [r"regulärer Ausdruck: ^app\d+\.log$"]),
+    (["-r", ""], []),
+    (["-d", "1", "-h", "-30"], ["Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"]),
+    (["-d", "-1"], []),
+    (["-h", "0", "-m", "0"], []),
+    (["-m", "5"], ["Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"]),
+    (["-d", "$1F"], ["Mindestalter der Dateien: 31 Tage, 0 Stunden, 0 Minuten"]),
+    (["-d", "abc", "-h", "2"], ["Mindestalter der Dateien: 0 Tage, 2 Stunden, 0 Minuten"]),
+    (["-r", "x", "-d", "7"], ["regulärer Ausdruck: x",
+                              "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"]),
+])
+def test_expression_and_age_lines(tmp_path, options, expected_extra):
+    result = run(["-f", os.path.join(str(tmp_path), "*.log")] + options)
+    assert result.returncode == 0
+    assert settings_of(result)[4:] == expected_extra
+
+
+@pytest.mark.parametrize("make_spec", [
+    lambda d: os.path.join(d, "missing", "*.log"),
+    lambda d: os.path.join(d, "missing"),
+    lambda d: os.path.join(d, "file.txt", "*.*"),           # a file used as directory
+    lambda d: os.path.join(d, "x" * 5000, "*.log"),          # longer than PATH_MAX
+    lambda d: os.path.join(d, "y" * 300),                     # longer than NAME_MAX
+])
+def test_unusable_input_finds_nothing(tmp_path, make_spec):
+    d = str(tmp_path)
+    make_files(d, {"file.txt": 5})
+    spec = make_spec(d)
+    result = run(["-f", spec, "-D", "-b"], cwd=d)
+    assert result.returncode == 0
+    assert result.lines[-1] == NOTHING_FOUND
+    assert os.listdir(d) == ["file.txt"]
+
+
+@pytest.mark.posix_only  # Windows searches "/\\*.*", a network name: nothing found
+def test_separator_only_input_is_the_root_without_pattern():
+    result = run(["-f", "/"])  # simulation only
+    assert result.returncode == 0
+    assert settings_of(result) == ["Eingangspfad: /", "Eingangsdatei: "] + MODES_SIMULATION
+    assert all(l.endswith("(Simulation!)") for l in result.lines[6:])
+
+
+@pytest.mark.posix_only
+def test_unreadable_directory_finds_nothing(tmp_path):
+    if os.geteuid() == 0:
+        pytest.skip("root reads every directory")
+    d = os.path.join(str(tmp_path), "locked")
+    make_files(d, {"a.log": 1})
+    os.chmod(d, 0)
+    try:
+        result = run(["-f", os.path.join(d, "*.log"), "-D", "-b"])
+    finally:
+        os.chmod(d, 0o755)
+    assert result.lines[-1] == NOTHING_FOUND
+    assert os.listdir(d) == ["a.log"]
+
+
+@pytest.mark.posix_only
+def test_odd_names_are_listed_and_untouched_in_simulation(tmp_path):
+    d = os.fsencode(str(tmp_path))
+    names = [b"a\nb.log", b"bad\xff.log", b"bad\xef\xbf\xbd.log", b"tab\t.log"]
+    for n in names:
+        open(os.path.join(d, n), "wb").close()
+    result = run(["-f", os.path.join(str(tmp_path), "*.log")])
+    assert result.returncode == 0
+    assert sorted(listed_names(result)) == sorted(
+        ["a\nb.log", "bad\udcff.log", "bad\ufffd.log", "tab\t.log"])
+    assert sorted(os.listdir(d)) == sorted(names)

@@ -1,0 +1,48 @@
+"""Banner, option pass and usage text."""
+
+import os
+
+import pytest
+
+from conftest import BANNER, USAGE, PtySession, run, settings_of
+
+
+@pytest.mark.parametrize("args", [
+    [],
+    ["-f", "a", "-f"],          # a trailing -f empties the earlier value
+    ["-f", ""],
+    ["-d", "5", "-b", "-D"],
+    ["-F", "x", "/f", "y"],     # not option words: skipped
+    ["-d", "-l"],               # -l is the value of -d here
+    ["-L"],
+])
+def test_missing_input_file_prints_usage_and_exits_99(args):
+    result = run(args)
+    assert result.returncode == 99
+    expected = "".join(line + "\r\n" for line in USAGE).encode("utf-16-le")
+    assert result.raw == expected
+
+
+@pytest.mark.parametrize("args, expected_pattern", [
+    (["-x", "-f", "*.log"], "*.log"),
+    (["-f", "a.txt", "-f", "*.log"], "*.log"),
+    (["stray", "-f", "*.log", "-d"], "*.log"),  # -d last: value 0, no age line
+    (["-f", "-l"], "-l"),                       # -l is the value of -f here
+])
+def test_option_pass_reads_every_word_once(tmp_path, args, expected_pattern):
+    result = run(args, cwd=str(tmp_path))
+    assert result.returncode == 0
+    assert settings_of(result) == [
+        "Eingangspfad: ", "Eingangsdatei: " + expected_pattern,
+        "Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
+
+
+@pytest.mark.posix_only
+def test_usage_on_terminal_is_utf8():
+    session = PtySession([])
+    status = session.finish()
+    assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 99
+    assert b"\x00" not in session.out
+    lines = [l.rstrip("\r") for l in session.text().split("\n")]
+    assert lines[:len(USAGE)] == USAGE
+    assert "gültige Parameter:".encode("utf-8") in session.out
