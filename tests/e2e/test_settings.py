@@ -9,7 +9,7 @@ from conftest import NOTHING_FOUND, listed_names, make_files, run, settings_of
 MODES_SIMULATION = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
 
 
-@pytest.mark.parametrize("spec, in_cwd, expected_path, expected_pattern, expected_names", [
+@pytest.mark.parametrize("value, in_cwd, expected_path, expected_pattern, expected_names", [
     ("{d}/*.log", False, "{d}/", "*.log", ["a.log", "B.LOG"]),
     ("{d}", False, "{d}", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
     ("{d}/", False, "{d}/", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
@@ -19,11 +19,11 @@ MODES_SIMULATION = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
     ("{d}/*.none", False, "{d}/", "*.none", []),
 ])
 def test_input_resolves_into_directory_and_pattern(
-        tmp_path, spec, in_cwd, expected_path, expected_pattern, expected_names):
+        tmp_path, value, in_cwd, expected_path, expected_pattern, expected_names):
     d = os.path.join(str(tmp_path), "logs")
     make_files(d, {"a.log": 1, "B.LOG": 2, "c.txt": 3, "noext": 4})
     os.mkdir(os.path.join(d, "sub.log"))
-    result = run(["-f", spec.format(d=d)], cwd=d if in_cwd else None)
+    result = run(["-f", value.format(d=d)], cwd=d if in_cwd else None)
     assert result.returncode == 0
     assert settings_of(result) == [
         "Eingangspfad: " + expected_path.format(d=d),
@@ -64,18 +64,18 @@ def test_expression_and_age_lines(tmp_path, options, expected_extra):
     assert settings_of(result)[4:] == expected_extra
 
 
-@pytest.mark.parametrize("make_spec", [
+@pytest.mark.parametrize("make_input", [
     lambda d: os.path.join(d, "missing", "*.log"),
     lambda d: os.path.join(d, "missing"),
     lambda d: os.path.join(d, "file.txt", "*.*"),           # a file used as directory
     lambda d: os.path.join(d, "x" * 5000, "*.log"),          # longer than PATH_MAX
     lambda d: os.path.join(d, "y" * 300),                     # longer than NAME_MAX
 ])
-def test_unusable_input_finds_nothing(tmp_path, make_spec):
+def test_unusable_input_finds_nothing(tmp_path, make_input):
     d = str(tmp_path)
     make_files(d, {"file.txt": 5})
-    spec = make_spec(d)
-    result = run(["-f", spec, "-D", "-b"], cwd=d)
+    value = make_input(d)
+    result = run(["-f", value, "-D", "-b"], cwd=d)
     assert result.returncode == 0
     assert result.lines[-1] == NOTHING_FOUND
     assert os.listdir(d) == ["file.txt"]

@@ -7,7 +7,7 @@ import time
 
 import pytest
 
-from conftest import BANNER, NOTHING_FOUND, USAGE
+from conftest import BANNER, NOTHING_FOUND, USAGE, typical_run_lines
 from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
                       windows_path)
 
@@ -95,7 +95,7 @@ def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_
     assert result.lines[-1] == "Datei x.log wird gelöscht. (Simulation!)"
 
 
-@pytest.mark.parametrize("spec, path_line, file_line", [
+@pytest.mark.parametrize("value, path_line, file_line", [
     ("C:", "C:", "*.*"),
     ("C:\\", "C:\\", "*.*"),
     ("c:/", "c:/", "*.*"),
@@ -103,18 +103,18 @@ def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_
     ("{missing}\\", "{missing}\\", ""),
     ("{missing}\\*.log", "{missing}\\", "*.log"),
 ])
-def test_drive_forms(tmp_path, spec, path_line, file_line):
+def test_drive_forms(tmp_path, value, path_line, file_line):
     missing = missing_drive()
-    spec = spec.format(missing=missing)
+    value = value.format(missing=missing)
     # Simulation only: nothing may be deleted on a drive root.
-    result = run(["-f", spec, "-b"], cwd=str(tmp_path))
+    result = run(["-f", value, "-b"], cwd=str(tmp_path))
     assert result.returncode == 0
     assert settings(result, 4) == [
         "Eingangspfad: " + path_line.format(missing=missing),
         "Eingangsdatei: " + file_line.format(missing=missing),
         "Löschmodus: nur Simulation", "Batchmodus: aktiv"]
     assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
-    if missing in spec:
+    if missing in value:
         assert result.lines[6:] == [NOTHING_FOUND]
 
 
@@ -197,16 +197,5 @@ def test_typical_run_of_the_overview(tmp_path):
     w = windows_path(d)
     result = run(["-f", w + "\\*.log", "-d", "7", "-a", "2", "-D", "-b"])
     assert result.returncode == 0
-    assert result.lines == BANNER + [
-        "Eingangspfad: " + w + "\\",
-        "Eingangsdatei: *.log",
-        "Löschmodus: aktiv",
-        "Batchmodus: aktiv",
-        "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten",
-        "Datei app2.log wird gelöscht. OK!",
-        "Datei app1.log wird gelöscht. OK!",
-        "",
-        "Es wurden 2 Dateien gelöscht.",
-        "Dabei wurden 3 KiB freigegeben.",
-    ]
+    assert result.lines == typical_run_lines(w + "\\")
     assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log"]
