@@ -74,8 +74,10 @@ void PrintSummary(const RunSettings& settings, const CandidateList& list) {
   if (settings.deletedCount <= 0) return;
   WriteLine(u"");
   Text count = FormatInteger(settings.deletedCount);
-  if (settings.deletedCount == 1) WriteLine(u"Es wurde " + count + u" Datei gelöscht.");
-  else WriteLine(u"Es wurden " + count + u" Dateien gelöscht.");
+  if (settings.deletedCount == 1)
+    WriteLine(u"Es wurde " + count + u" Datei gelöscht.");
+  else
+    WriteLine(u"Es wurden " + count + u" Dateien gelöscht.");
   Write(u"Dabei wurden ");
   Write(FormatFreedSize(settings.bytesFreed));
   WriteLine(u" freigegeben.");

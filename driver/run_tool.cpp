@@ -27,18 +27,37 @@ constexpr const char16_t* kOptionLines[] = {
     u"  -l                                - Anzeige der Lizenzbedingungen",
 };
 
-// Applies one option word; reads its value when it takes one. Returns false
-// when the word is -l.
+// Applies one option word. An option that takes a value reads the next
+// parameter and moves the index past it. Returns false for -l.
 bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index) {
-  if (TextEquals(word, u"-f")) settings.inputSpec = NextParameter(), ++index;
-  else if (TextEquals(word, u"-b")) settings.batchMode = 1;
-  else if (TextEquals(word, u"-D")) settings.deleteMode = 1;
-  else if (TextEquals(word, u"-d")) settings.minDays = ParseInteger(NextParameter()), ++index;
-  else if (TextEquals(word, u"-h")) settings.minHours = ParseInteger(NextParameter()), ++index;
-  else if (TextEquals(word, u"-m")) settings.minMinutes = ParseInteger(NextParameter()), ++index;
-  else if (TextEquals(word, u"-a")) settings.spareCount = ParseInteger(NextParameter()), ++index;
-  else if (TextEquals(word, u"-r")) settings.nameExpression = NextParameter(), ++index;
-  else if (TextEquals(word, u"-l")) return false;
+  Text* textValue = nullptr;
+  int64_t* numberValue = nullptr;
+  if (TextEquals(word, u"-f"))
+    textValue = &settings.inputSpec;
+  else if (TextEquals(word, u"-b"))
+    settings.batchMode = 1;
+  else if (TextEquals(word, u"-D"))
+    settings.deleteMode = 1;
+  else if (TextEquals(word, u"-d"))
+    numberValue = &settings.minDays;
+  else if (TextEquals(word, u"-h"))
+    numberValue = &settings.minHours;
+  else if (TextEquals(word, u"-m"))
+    numberValue = &settings.minMinutes;
+  else if (TextEquals(word, u"-a"))
+    numberValue = &settings.spareCount;
+  else if (TextEquals(word, u"-r"))
+    textValue = &settings.nameExpression;
+  else if (TextEquals(word, u"-l"))
+    return false;
+  if (textValue != nullptr) {
+    *textValue = NextParameter();
+    ++index;
+  }
+  if (numberValue != nullptr) {
+    *numberValue = ParseInteger(NextParameter());
+    ++index;
+  }
   return true;
 }
 

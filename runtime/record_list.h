@@ -71,10 +71,14 @@ T* ListAdd(RecordList<T>& list) {
   RecordNode<T>* after = list.current;
   node->prev = after;
   node->next = after != nullptr ? after->next : list.first;
-  if (node->next != nullptr) node->next->prev = node;
-  else list.last = node;
-  if (after != nullptr) after->next = node;
-  else list.first = node;
+  if (node->next != nullptr)
+    node->next->prev = node;
+  else
+    list.last = node;
+  if (after != nullptr)
+    after->next = node;
+  else
+    list.first = node;
   list.current = node;
   ++list.count;
   return &node->value;
@@ -107,10 +111,14 @@ template <class T>
 T* ListRemoveCurrent(RecordList<T>& list) {
   RecordNode<T>* node = list.current;
   if (node == nullptr) return nullptr;
-  if (node->prev != nullptr) node->prev->next = node->next;
-  else list.first = node->next;
-  if (node->next != nullptr) node->next->prev = node->prev;
-  else list.last = node->prev;
+  if (node->prev != nullptr)
+    node->prev->next = node->next;
+  else
+    list.first = node->next;
+  if (node->next != nullptr)
+    node->next->prev = node->prev;
+  else
+    list.last = node->prev;
   list.current = node->prev;
   --list.count;
   delete node;
@@ -182,8 +190,10 @@ RecordNode<T>* SortChain(RecordNode<T>* head, int64_t n, K T::*key, int options)
       left = left->next;
     }
     take->prev = tail;
-    if (tail != nullptr) tail->next = take;
-    else merged = take;
+    if (tail != nullptr)
+      tail->next = take;
+    else
+      merged = take;
     tail = take;
   }
   tail->next = nullptr;
@@ -192,8 +202,16 @@ RecordNode<T>* SortChain(RecordNode<T>* head, int64_t n, K T::*key, int options)
 
 inline bool KnownKeyType(int keyType) {
   switch (keyType) {
-    case kKeyInt8: case kKeyInt16: case kKeyInt32: case kKeyText: case kKeyFloat:
-    case kKeyChar: case kKeyDouble: case kKeyInt64: case kKeyDate: case kKeyUInt8:
+    case kKeyInt8:
+    case kKeyInt16:
+    case kKeyInt32:
+    case kKeyText:
+    case kKeyFloat:
+    case kKeyChar:
+    case kKeyDouble:
+    case kKeyInt64:
+    case kKeyDate:
+    case kKeyUInt8:
     case kKeyUInt16:
       return true;
     default:

@@ -3,4 +3,6 @@
 #include "runtime/regex.h"
 #include "runtime/unicode.h"
 
-std::string ToUtf8(const Text& text) { return StrictUtf8FromText(text); }
+std::string ToUtf8(const Text& text) {
+  return StrictUtf8FromText(text);
+}

@@ -5,7 +5,9 @@
 
 namespace {
 
-bool IsSeparator(char16_t unit) { return unit == u'\\' || unit == u'/'; }
+bool IsSeparator(char16_t unit) {
+  return unit == u'\\' || unit == u'/';
+}
 
 // Clamps a part length to [0, length].
 size_t ClampCount(const Text& text, int32_t count) {
@@ -16,17 +18,24 @@ size_t ClampCount(const Text& text, int32_t count) {
 // Value of a digit in the given base, or -1.
 int DigitValue(char16_t unit, int base) {
   int value = -1;
-  if (unit >= u'0' && unit <= u'9') value = unit - u'0';
-  else if (base == 16 && unit >= u'A' && unit <= u'F') value = unit - u'A' + 10;
-  else if (base == 16 && unit >= u'a' && unit <= u'f') value = unit - u'a' + 10;
+  if (unit >= u'0' && unit <= u'9')
+    value = unit - u'0';
+  else if (base == 16 && unit >= u'A' && unit <= u'F')
+    value = unit - u'A' + 10;
+  else if (base == 16 && unit >= u'a' && unit <= u'f')
+    value = unit - u'a' + 10;
   return value < base ? value : -1;
 }
 
 }  // namespace
 
-int64_t TextLength(const Text& text) { return static_cast<int64_t>(text.size()); }
+int64_t TextLength(const Text& text) {
+  return static_cast<int64_t>(text.size());
+}
 
-Text LeftPart(const Text& text, int32_t count) { return text.substr(0, ClampCount(text, count)); }
+Text LeftPart(const Text& text, int32_t count) {
+  return text.substr(0, ClampCount(text, count));
+}
 
 Text RightPart(const Text& text, int32_t count) {
   return text.substr(text.size() - ClampCount(text, count));
@@ -69,8 +78,10 @@ int64_t ParseInteger(const Text& text) {
   bool negative = false;
   if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
   int base = 10;
-  if (i < text.size() && text[i] == u'$') base = 16, ++i;
-  else if (i < text.size() && text[i] == u'%') base = 2, ++i;
+  if (i < text.size() && text[i] == u'$')
+    base = 16, ++i;
+  else if (i < text.size() && text[i] == u'%')
+    base = 2, ++i;
   uint64_t value = 0;
   for (; i < text.size(); ++i) {
     int digit = DigitValue(text[i], base);
@@ -96,4 +107,6 @@ Text FormatInteger(int64_t value) {
   return result;
 }
 
-bool TextEquals(const Text& a, const Text& b) { return a == b; }
+bool TextEquals(const Text& a, const Text& b) {
+  return a == b;
+}

@@ -88,10 +88,18 @@ int64_t CurrentDate() {
   return fake::clock();
 }
 
-int InitConsole() { return 1; }
-void WriteText(const char16_t* units, size_t count) { fake::output().append(units, count); }
-void WriteLine(const Text& text) { WriteText((text + u"\r\n").data(), text.size() + 2); }
-void Write(const Text& text) { WriteText(text.data(), text.size()); }
+int InitConsole() {
+  return 1;
+}
+void WriteText(const char16_t* units, size_t count) {
+  fake::output().append(units, count);
+}
+void WriteLine(const Text& text) {
+  WriteText((text + u"\r\n").data(), text.size() + 2);
+}
+void Write(const Text& text) {
+  WriteText(text.data(), text.size());
+}
 Text ReadLine() {
   if (fake::answers().empty()) return Text(1, kEndOfInput);
   Text answer = fake::answers().front();
@@ -100,13 +108,19 @@ Text ReadLine() {
 }
 
 void SetArguments(int, char**) {}
-int64_t ParameterCount() { return static_cast<int64_t>(fake::parameters().size()); }
+int64_t ParameterCount() {
+  return static_cast<int64_t>(fake::parameters().size());
+}
 Text NextParameter() {
   if (fake::cursor >= fake::parameters().size()) return Text();
   return fake::parameters()[fake::cursor++];
 }
-Text ExecutablePath() { return u"/opt/tools/cleanup"; }
-Text ProgramName() { return u"cleanup"; }
+Text ExecutablePath() {
+  return u"/opt/tools/cleanup";
+}
+Text ProgramName() {
+  return u"cleanup";
+}
 
 int64_t PathSize(const Text& path) {
   if (path == directory().path) return kDirectorySize;
@@ -134,14 +148,24 @@ int NextEntry(int) {
   return 1;
 }
 
-int EntryType(int) { return fake::scan.current != nullptr ? fake::scan.current->type : 0; }
-Text EntryName(int) { return fake::scan.current != nullptr ? fake::scan.current->name : Text(); }
-int64_t EntrySize(int) { return fake::scan.current != nullptr ? fake::scan.current->size : 0; }
+int EntryType(int) {
+  return fake::scan.current != nullptr ? fake::scan.current->type : 0;
+}
+Text EntryName(int) {
+  return fake::scan.current != nullptr ? fake::scan.current->name : Text();
+}
+int64_t EntrySize(int) {
+  return fake::scan.current != nullptr ? fake::scan.current->size : 0;
+}
 int64_t EntryDate(int, int) {
   return fake::scan.current != nullptr ? fake::scan.current->created : 0;
 }
-void CloseScan(int) { fake::scan = fake::Scan(); }
-void CloseAllScans() { fake::scan = fake::Scan(); }
+void CloseScan(int) {
+  fake::scan = fake::Scan();
+}
+void CloseAllScans() {
+  fake::scan = fake::Scan();
+}
 
 int RemoveFile(const Text& path) {
   fake::removed().push_back(path);

@@ -21,18 +21,18 @@ struct Entry {
 
 // The one directory the fake file system knows, in scan order.
 struct Directory {
-  Text path;            // the directory text a scan must name
+  Text path;  // the directory text a scan must name
   std::vector<Entry> entries;
   std::set<Text> undeletable;  // names whose removal fails
 };
 
 Directory& directory();
-int64_t& clock();                   // what CurrentDate returns
-std::vector<Text>& removed();       // paths handed to RemoveFile, in order
-Text& output();                     // everything written, lines end in CR LF
-std::deque<Text>& answers();        // what ReadLine hands out; marker when empty
-std::vector<Text>& parameters();    // the command line after the program name
-int& clockReads();                  // number of CurrentDate calls
+int64_t& clock();                 // what CurrentDate returns
+std::vector<Text>& removed();     // paths handed to RemoveFile, in order
+Text& output();                   // everything written, lines end in CR LF
+std::deque<Text>& answers();      // what ReadLine hands out; marker when empty
+std::vector<Text>& parameters();  // the command line after the program name
+int& clockReads();                // number of CurrentDate calls
 
 // Clears every fake.
 void Reset();

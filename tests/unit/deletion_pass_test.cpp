@@ -1,12 +1,13 @@
 // The deletion pass and the summary against an in-memory directory and a
 // scripted console.
+#include "driver/deletion_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <vector>
 
 #include "driver/candidates.h"
-#include "driver/deletion_pass.h"
 #include "fakes/fake_services.h"
 
 namespace {
@@ -23,7 +24,8 @@ std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
   fake::Reset();
   fake::directory().path = settings.directory;
   int64_t created = 1000;
-  for (const File& file : files) fake::directory().entries.push_back({file.name, 1, file.size, created--});
+  for (const File& file : files)
+    fake::directory().entries.push_back({file.name, 1, file.size, created--});
   fake::answers() = std::move(answers);
   CandidateList list;
   CollectCandidates(settings, list);
@@ -56,11 +58,15 @@ TEST(DeletionPass, BatchSummaryCountsAndUnits) {
     Text countLine, sizeLine;
   };
   const Case cases[] = {
-      {{{u"a", 1536}, {u"b", 512}}, u"Es wurden 2 Dateien gelöscht.", u"Dabei wurden 2 KiB freigegeben."},
+      {{{u"a", 1536}, {u"b", 512}},
+       u"Es wurden 2 Dateien gelöscht.",
+       u"Dabei wurden 2 KiB freigegeben."},
       {{{u"a", 1023}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1023 B freigegeben."},
       {{{u"a", 0}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 0 B freigegeben."},
       {{{u"a", 1610612736}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1 GiB freigegeben."},
-      {{{u"a", 1048576}, {u"b", 1048575}}, u"Es wurden 2 Dateien gelöscht.", u"Dabei wurden 1 MiB freigegeben."},
+      {{{u"a", 1048576}, {u"b", 1048575}},
+       u"Es wurden 2 Dateien gelöscht.",
+       u"Dabei wurden 1 MiB freigegeben."},
   };
   for (const Case& c : cases) {
     RunSettings settings = Mode(1, 1);
@@ -95,9 +101,10 @@ TEST(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   CollectCandidates(settings, list);
   DeletionPass(settings, list);
   PrintSummary(settings, list);
-  EXPECT_EQ(fake::OutputLines(),
-            (std::vector<Text>{u"Datei locked wird gelöscht. Fehler!", u"Datei free wird gelöscht. OK!",
-                               u"", u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 7 B freigegeben."}));
+  EXPECT_EQ(
+      fake::OutputLines(),
+      (std::vector<Text>{u"Datei locked wird gelöscht. Fehler!", u"Datei free wird gelöscht. OK!",
+                         u"", u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 7 B freigegeben."}));
 }
 
 TEST(DeletionPass, ConfirmationAnswers) {
@@ -106,14 +113,14 @@ TEST(DeletionPass, ConfirmationAnswers) {
     Text answer;
     bool accepted;
   };
-  const Case cases[] = {{u"j", true},   {u"J", true},    {u"ja", true},  {u"y", true},
-                        {u"Yes", true}, {u"n", false},   {u"", false},   {u" j", false},
+  const Case cases[] = {{u"j", true},   {u"J", true},       {u"ja", true}, {u"y", true},
+                        {u"Yes", true}, {u"n", false},      {u"", false},  {u" j", false},
                         {u"x", false},  {Text(1, 4), false}};
   for (const Case& c : cases) {
     RunSettings settings = Mode(1, 0);
     std::vector<Text> lines = RunPass(settings, {{u"a", 3}}, {c.answer});
-    Text expected = u"Datei a wird gelöscht. " + prompt +
-                    (c.accepted ? u"OK!" : u"Löschvorgang abgebrochen");
+    Text expected =
+        u"Datei a wird gelöscht. " + prompt + (c.accepted ? u"OK!" : u"Löschvorgang abgebrochen");
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], expected);
     EXPECT_EQ(settings.deletedCount, c.accepted ? 1 : 0);
@@ -140,9 +147,14 @@ TEST(DeletionPass, FreedSizeThresholds) {
     int64_t bytes;
     Text text;
   };
-  const Case cases[] = {{0, u"0 B"},           {1023, u"1023 B"},          {1024, u"1 KiB"},
-                        {1048575, u"1023 KiB"}, {1048576, u"1 MiB"},        {1073741823, u"1023 MiB"},
-                        {1073741824, u"1 GiB"}, {5497558138880, u"5120 GiB"}};
+  const Case cases[] = {{0, u"0 B"},
+                        {1023, u"1023 B"},
+                        {1024, u"1 KiB"},
+                        {1048575, u"1023 KiB"},
+                        {1048576, u"1 MiB"},
+                        {1073741823, u"1023 MiB"},
+                        {1073741824, u"1 GiB"},
+                        {5497558138880, u"5120 GiB"}};
   for (const Case& c : cases) EXPECT_EQ(FormatFreedSize(c.bytes), c.text) << c.bytes;
 }
 

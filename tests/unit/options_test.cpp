@@ -26,9 +26,25 @@ TEST(OptionPass, ReadsEveryParameterOnce) {
       {{u"-x", u"-f", u"a"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
       {{u"-F", u"/f", u"-f", u"a", u"-L"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
       {{u"-f", u"a", u"-d", u"7", u"-h", u"-30", u"-m", u"$1F", u"-a", u"2", u"-b", u"-D"},
-       OptionPassEnd::kDone, u"a", 7, -30, 31, 2, 1, 1, u""},
+       OptionPassEnd::kDone,
+       u"a",
+       7,
+       -30,
+       31,
+       2,
+       1,
+       1,
+       u""},
       {{u"-f", u"a", u"-d"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0,
+      {{u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"},
+       OptionPassEnd::kDone,
+       u"a",
+       0,
+       0,
+       0,
+       0,
+       0,
+       0,
        u"\\.log$"},
       {{u"-d", u"-l"}, OptionPassEnd::kDone, u"", 0, 0, 0, 0, 0, 0, u""},
       {{u"-f", u"-l"}, OptionPassEnd::kDone, u"-l", 0, 0, 0, 0, 0, 0, u""},
@@ -74,12 +90,9 @@ TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
     Text directory, pattern;
   };
   const Case cases[] = {
-      {u"/logs/*.log", u"/logs/", u"*.log"},
-      {u"/logs", u"/logs", u"*.*"},
-      {u"/logs/*.*", u"/logs/", u"*.*"},
-      {u"*.log", u"", u"*.log"},
-      {u"/logs/app1.log", u"/logs/", u"app1.log"},
-      {u"/missing/x", u"/missing/", u"x"},
+      {u"/logs/*.log", u"/logs/", u"*.log"},       {u"/logs", u"/logs", u"*.*"},
+      {u"/logs/*.*", u"/logs/", u"*.*"},           {u"*.log", u"", u"*.log"},
+      {u"/logs/app1.log", u"/logs/", u"app1.log"}, {u"/missing/x", u"/missing/", u"x"},
   };
   for (const Case& c : cases) {
     fake::Reset();
@@ -101,14 +114,29 @@ TEST(SettingsReport, ModeRegexAndAgeLines) {
   };
   const Case cases[] = {
       {0, 0, 0, 0, 0, u"", {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
-      {1, 1, 7, 0, 0, u"",
+      {1,
+       1,
+       7,
+       0,
+       0,
+       u"",
        {u"Löschmodus: aktiv", u"Batchmodus: aktiv",
         u"Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"}},
-      {0, 0, 1, -30, 0, u"x",
+      {0,
+       0,
+       1,
+       -30,
+       0,
+       u"x",
        {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv", u"regulärer Ausdruck: x",
         u"Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"}},
       {0, 0, -1, 0, 0, u"", {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
-      {0, 1, 0, 0, 5, u"",
+      {0,
+       1,
+       0,
+       0,
+       5,
+       u"",
        {u"Löschmodus: nur Simulation", u"Batchmodus: aktiv",
         u"Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"}},
   };
@@ -141,7 +169,8 @@ TEST(Licence, LinesShapesAndProgramName) {
   EXPECT_EQ(lines[21], Text(79, u'-'));
   EXPECT_EQ(lines[30], u"PCRE LICENCE");
   EXPECT_EQ(lines[31], Text(12, u'-'));
-  for (int empty : {2, 12, 21, 23, 30, 33, 36, 38, 41, 43, 47, 51, 56, 60, 64, 66, 72, 75, 80, 83}) {
+  for (int empty :
+       {2, 12, 21, 23, 30, 33, 36, 38, 41, 43, 47, 51, 56, 60, 64, 66, 72, 75, 80, 83}) {
     EXPECT_EQ(lines[static_cast<size_t>(empty - 1)], u"") << "line " << empty;
   }
   for (size_t i = 2; i < 11; ++i) EXPECT_LE(lines[i].size(), 79u);

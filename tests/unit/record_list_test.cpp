@@ -1,10 +1,10 @@
 // The record list: cursor walks with removal and the stable sort.
+#include "runtime/record_list.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
-
-#include "runtime/record_list.h"
 
 namespace {
 
@@ -68,11 +68,8 @@ TEST(RecordList, WalksWithRemovalVisitEveryRecordOnce) {
     std::vector<Text> remove, left;
   };
   const Case cases[] = {
-      {{u"a"}, {u"b", u"c"}},
-      {{u"c"}, {u"a", u"b"}},
-      {{u"b"}, {u"a", u"c"}},
-      {{u"a", u"b", u"c"}, {}},
-      {{}, {u"a", u"b", u"c"}},
+      {{u"a"}, {u"b", u"c"}},   {{u"c"}, {u"a", u"b"}},   {{u"b"}, {u"a", u"c"}},
+      {{u"a", u"b", u"c"}, {}}, {{}, {u"a", u"b", u"c"}},
   };
   for (const Case& c : cases) {
     RecordList<Record> list;
@@ -111,7 +108,8 @@ TEST(RecordList, SortIsStableBothWays) {
       {kSortDescending,
        {{u"alpha", 5}, {u"beta", 7}, {u"gamma", 5}, {u"delta", 9}},
        {u"delta", u"beta", u"alpha", u"gamma"}},
-      {0, {{u"alpha", 5}, {u"beta", 7}, {u"gamma", 5}, {u"delta", 9}},
+      {0,
+       {{u"alpha", 5}, {u"beta", 7}, {u"gamma", 5}, {u"delta", 9}},
        {u"alpha", u"gamma", u"beta", u"delta"}},
       {kSortDescending, {{u"minus", -1}, {u"zero", 0}}, {u"zero", u"minus"}},
       {kSortDescending, {{u"a", 1}, {u"b", 1}}, {u"a", u"b"}},

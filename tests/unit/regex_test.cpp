@@ -1,7 +1,7 @@
 // Name expressions through PCRE.
-#include <gtest/gtest.h>
-
 #include "runtime/regex.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

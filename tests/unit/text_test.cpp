@@ -1,9 +1,9 @@
 // Text operations.
+#include "runtime/text.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "runtime/text.h"
 
 namespace {
 
@@ -77,9 +77,14 @@ TEST(Text, LeftAndRightPartsClampTheirCount) {
     Text left, right;
   };
   const Case cases[] = {
-      {u"abc", 5, u"abc", u"abc"},    {u"abc", 0, u"", u""},          {u"abc", -1, u"", u""},
-      {u"", 1, u"", u""},             {u"tool.EXE", 4, u"tool", u".EXE"},
-      {u"abc", 10, u"abc", u"abc"},   {u"abc", -2, u"", u""},         {u"abc", INT32_MIN, u"", u""},
+      {u"abc", 5, u"abc", u"abc"},
+      {u"abc", 0, u"", u""},
+      {u"abc", -1, u"", u""},
+      {u"", 1, u"", u""},
+      {u"tool.EXE", 4, u"tool", u".EXE"},
+      {u"abc", 10, u"abc", u"abc"},
+      {u"abc", -2, u"", u""},
+      {u"abc", INT32_MIN, u"", u""},
       {u"abc", INT32_MAX, u"abc", u"abc"},
   };
   for (const Case& c : cases) {
