@@ -79,6 +79,10 @@ class Result:
     def text(self):
         return "\r\n".join(self.lines)
 
+    def __repr__(self):
+        # Shown by pytest when an assertion on a result fails.
+        return "Result(exit %r, lines %r)" % (self.returncode, self.lines[-12:])
+
 
 def decode_lines(raw):
     """UTF-16LE, no BOM, every line ended by CR LF; lone surrogates kept."""
@@ -246,14 +250,7 @@ class AgedFiles:
         self.mtime_based = False
         last = int(time.time())
         for k in range(self.SLOTS):
-            while int(time.time()) <= last:
-                time.sleep(0.02)
-            paths = []
-            for i in range(self.PER_SLOT):
-                p = os.path.join(root, "s%d_%d" % (k, i))
-                open(p, "wb").close()
-                paths.append(p)
-            births = birth_seconds(paths)
+            paths, births = self._create_slot(k, last)
             if births[0] == 0:  # no birth time: the tool takes the older of mtime/ctime
                 self.mtime_based = True
                 births = [last - 100 * (self.SLOTS - k)] * len(paths)
@@ -264,6 +261,24 @@ class AgedFiles:
             last = max(max(births), int(time.time()))
         for k in range(1, self.SLOTS):
             assert min(b for _, b in self.stock[k]) > max(b for _, b in self.stock[k - 1])
+
+    def _create_slot(self, k, last):
+        """Files whose birth second is after `last`. File times come from the
+        kernel's coarse clock, which may lag the real one by a tick, so wait a
+        little past the second and create again when a birth still fell short."""
+        while True:
+            while time.time() < last + 1.05:
+                time.sleep(0.02)
+            paths = []
+            for i in range(self.PER_SLOT):
+                p = os.path.join(self.root, "s%d_%d" % (k, i))
+                open(p, "wb").close()
+                paths.append(p)
+            births = birth_seconds(paths)
+            if births[0] == 0 or min(births) > last:
+                return paths, births
+            for p in paths:
+                os.remove(p)
 
     def take(self, k, dest, content=b""):
         """Move a file of slot k to `dest` with the given content."""
