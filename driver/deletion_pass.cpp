@@ -40,7 +40,9 @@ void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
     return;
   }
   ++settings.deletedCount;
-  settings.bytesFreed += entry.size;
+  // Sizes are added modulo 2^64: sparse files can claim more than fits.
+  settings.bytesFreed = static_cast<int64_t>(static_cast<uint64_t>(settings.bytesFreed) +
+                                             static_cast<uint64_t>(entry.size));
   WriteLine(u"OK!");
 }
 

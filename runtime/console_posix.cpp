@@ -75,6 +75,8 @@ void PrepareTerminal() {
   termios mode{};
   if (tcgetattr(STDIN_FILENO, &mode) != 0) return;
   mode.c_lflag |= ICANON | ECHO | ISIG;
+  mode.c_iflag |= ICRNL;  // Enter must end the line even after a raw-mode program
+  mode.c_iflag &= ~static_cast<tcflag_t>(IGNCR | INLCR);
   tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 

@@ -316,6 +316,9 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     auto add = [&scan](DirEntry&& entry) { scan.entries.push_back(std::move(entry)); };
     if (!ReadMatches(dirFd, upperPattern, add)) return 0;
     std::sort(scan.entries.begin(), scan.entries.end(), ComesBefore);
+    // The sort keys are not needed again; with millions of names they would
+    // double the scan's memory while the caller copies the names out.
+    for (DirEntry& entry : scan.entries) Text().swap(entry.upper);
     scan.firstPending = !scan.entries.empty();
     service.scans[number] = std::move(scan);
     return 1;

@@ -3,6 +3,7 @@
 // the list, so a pointer to one stays valid until it is removed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -138,11 +139,21 @@ int CompareKeys(const K& a, const K& b, int /*options*/) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
 
+// ASCII letters fold to lower case, as the C runtime's case-insensitive
+// comparison does in the "C" locale.
+inline char16_t FoldAscii(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit + 32) : unit;
+}
+
 inline int CompareKeys(const Text& a, const Text& b, int options) {
-  if ((options & kSortIgnoreCase) == 0) return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
-  Text la = ToLower(a);
-  Text lb = ToLower(b);
-  return la.compare(lb) < 0 ? -1 : (la == lb ? 0 : 1);
+  const bool fold = (options & kSortIgnoreCase) != 0;
+  const size_t common = std::min(a.size(), b.size());
+  for (size_t i = 0; i < common; ++i) {
+    char16_t x = fold ? FoldAscii(a[i]) : a[i];
+    char16_t y = fold ? FoldAscii(b[i]) : b[i];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
 // True when `right` must come strictly before `left`.

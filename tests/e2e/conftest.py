@@ -15,6 +15,7 @@ its times through the modification time instead, which the tool then uses.
 
 import os
 import pty
+import tty
 import select
 import signal
 import subprocess
@@ -168,13 +169,15 @@ def make_files(directory, contents):
 class PtySession:
     """The tool with a pseudo-terminal as its controlling terminal, stdin and stdout."""
 
-    def __init__(self, args, cwd=None):
+    def __init__(self, args, cwd=None, raw=False):
         env = base_env()
         pid, fd = pty.fork()
         if pid == 0:  # child
             try:
                 if cwd:
                     os.chdir(cwd)
+                if raw:  # as a crashed full-screen program may leave it
+                    tty.setraw(0)
                 os.execve(BIN, [BIN] + args, env)
             finally:
                 os._exit(127)

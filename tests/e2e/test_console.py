@@ -64,3 +64,14 @@ def test_ctrl_d_at_prompt_refuses_that_file(tmp_path):
     lines = terminal_lines(session)
     assert sum(l.endswith("Löschvorgang abgebrochen") for l in lines) == 2
     assert len(os.listdir(d)) == 2
+
+
+def test_enter_ends_the_answer_on_a_terminal_left_raw(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1})
+    session = PtySession(["-f", os.path.join(d, "*.log"), "-D"], raw=True)
+    answer_prompts(session, [b"j\r"])
+    status = session.finish()
+    assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
+    assert "OK!" in session.text()
+    assert os.listdir(d) == []

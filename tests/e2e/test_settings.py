@@ -115,3 +115,19 @@ def test_odd_names_are_listed_and_untouched_in_simulation(tmp_path):
     assert sorted(listed_names(result)) == sorted(
         ["a\nb.log", "bad\udcff.log", "bad\ufffd.log", "tab\t.log"])
     assert sorted(os.listdir(d)) == sorted(names)
+
+
+@pytest.mark.posix_only  # "|" and '"' can't stand in Windows names
+@pytest.mark.parametrize("inner, pattern, left", [
+    ("a|b", "*.log", ["keep.txt"]),
+    ("q", 'x"*.log', ["inner.log", "keep.txt"]),
+])
+def test_bar_and_quote_keep_to_the_named_directory(tmp_path, inner, pattern, left):
+    d = str(tmp_path)
+    make_files(d, {"outer.log": 1, "x": 2})
+    make_files(os.path.join(d, inner), {"inner.log": 3, 'x"1.log': 4, "keep.txt": 5})
+    result = run(["-f", os.path.join(d, inner, pattern), "-D", "-b"])
+    assert settings_of(result)[:2] == [
+        "Eingangspfad: " + os.path.join(d, inner) + os.sep, "Eingangsdatei: " + pattern]
+    assert sorted(os.listdir(d)) == sorted([inner, "outer.log", "x"])
+    assert sorted(os.listdir(os.path.join(d, inner))) == left

@@ -90,9 +90,17 @@ TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
     Text directory, pattern;
   };
   const Case cases[] = {
-      {u"/logs/*.log", u"/logs/", u"*.log"},       {u"/logs", u"/logs", u"*.*"},
-      {u"/logs/*.*", u"/logs/", u"*.*"},           {u"*.log", u"", u"*.log"},
-      {u"/logs/app1.log", u"/logs/", u"app1.log"}, {u"/missing/x", u"/missing/", u"x"},
+      {u"/logs/*.log", u"/logs/", u"*.log"},
+      {u"/logs", u"/logs", u"*.*"},
+      {u"/logs/*.*", u"/logs/", u"*.*"},
+      {u"*.log", u"", u"*.log"},
+      {u"/logs/app1.log", u"/logs/", u"app1.log"},
+      {u"/missing/x", u"/missing/", u"x"},
+      {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
+      // A "|" or an inner quote would make the parts name another directory
+      // or file: the value is split literally instead.
+      {u"/logs|x/*.log", u"/logs|x/", u"*.log"},
+      {u"/logs/x\"*.log", u"/logs/", u"x\"*.log"},
   };
   for (const Case& c : cases) {
     fake::Reset();

@@ -147,6 +147,11 @@ TEST(RecordList, TextKeysAndUnknownKeyTypes) {
   ListSort(&list, 0, &Record::name, 99);
   EXPECT_EQ(Names(list), (std::vector<Text>{u"b", u"ab", u"A", u"a", u""}));
   ListSort<Record, Text>(nullptr, 0, &Record::name, kKeyText);
+  // Only ASCII letters fold when case is ignored.
+  RecordList<Record> umlauts;
+  Fill(umlauts, {{u"ä", 0}, {u"Ä", 0}, {u"B", 0}, {u"a", 0}});
+  ListSort(&umlauts, kSortIgnoreCase, &Record::name, kKeyText);
+  EXPECT_EQ(Names(umlauts), (std::vector<Text>{u"a", u"B", u"Ä", u"ä"}));
 }
 
 TEST(RecordList, SortsALargeListInPlace) {
