@@ -36,7 +36,9 @@ def make(directory, names, size=1):
     ("-f x -b\t-D", "", "x", SIMULATION),  # a tab separates nothing
     ('-f "{s}\\*.log"', "{s}\\", "*.log", SIMULATION),
     ('-f "{s}\\" -b', "{s}\\", "*.*", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
-    ('-f ab"c d"', "", "ab", SIMULATION),  # ab"c; the file part stops at the quote
+    # The parameter is ab"c; a quote inside it keeps the value whole instead
+    # of cutting the file part short to "ab".
+    ('-f ab"c d"', "", 'ab"c', SIMULATION),
     ('-f "x"-b', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
     ('-f "x""-b"', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
     ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
