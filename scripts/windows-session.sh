@@ -19,10 +19,18 @@ windows_stop_wine() {
 }
 
 # The shared end-to-end suite against cleanup.exe; POSIX-only cases skip.
+# Runs Wine had to start again are listed before pytest's summary line.
 windows_e2e_shared() {
-  CLEANUP_EXE="$PWD/$windows_build/cleanup.exe" \
+  local retries="$PWD/$windows_build/wine-retries.log" status
+  rm -f "$retries"
+  CLEANUP_EXE="$PWD/$windows_build/cleanup.exe" CLEANUP_WINE_LOG="$retries" \
     CLEANUP_BIN="$PWD/tests/e2e/windows/cleanup-wine" CLEANUP_SKIP_POSIX_ONLY=1 \
-    /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e --ignore=tests/e2e/windows
+    /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/e2e --ignore=tests/e2e/windows \
+    >"$retries.pytest" 2>&1
+  status=$?
+  [ -f "$retries" ] && sed 's/^/wine: /' "$retries"
+  cat "$retries.pytest"
+  return "$status"
 }
 
 # Windows-only behaviour, and the same runs compared with the POSIX build.

@@ -47,11 +47,21 @@ def _finish(proc):
     return Result(proc.returncode, proc.stdout)
 
 
+def _run_wine(command, **options):
+    """Runs a command under Wine. Now and then Wine fails to start a process at
+    all; the exe writes its banner before it looks at anything, so a run
+    without output did nothing and is started again."""
+    for _ in range(3):
+        proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
+        if proc.stdout:
+            break
+    return proc
+
+
 def run(args, cwd=None, stdin=None, timeout=60):
     """cleanup.exe with the given parameters, quoted by Wine's usual rules."""
-    proc = subprocess.run([WINE, EXE] + list(args), cwd=cwd, env=wine_env(), timeout=timeout,
-                          input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = _run_wine([WINE, EXE] + list(args), cwd=cwd, env=wine_env(), timeout=timeout,
+                     input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL)
     return _finish(proc)
 
 
@@ -62,9 +72,8 @@ def launch(command_line, program=None, cwd=None, timeout=60):
         "CLEANUP_LAUNCH_EXE": program.encode("utf-8").hex(),
         "CLEANUP_LAUNCH_COMMAND_LINE": command_line.encode("utf-8").hex(),
     })
-    proc = subprocess.run([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
-                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                          stderr=subprocess.PIPE)
+    proc = _run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
+                     stdin=subprocess.DEVNULL)
     assert proc.returncode != 125, "launcher could not start %s" % program
     return _finish(proc)
 
