@@ -33,12 +33,15 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
   OpenScan(kScan, settings.directory, settings.pattern);
   while (NextEntry(kScan) != 0) {
     if (EntryType(kScan) != kFileType) continue;
+    FileId id;
+    if (EntryId(kScan, id) == 0) continue;  // vanished or can't be examined
     FileEntry* entry = ListAdd(list);
     if (entry == nullptr) continue;  // no storage: skip this file
     entry->path = &settings.directory;
     entry->name = EntryName(kScan);
     entry->size = EntrySize(kScan);
     entry->created = EntryDate(kScan, kCreationTime);
+    entry->id = id;
   }
   CloseScan(kScan);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "driver/run_settings.h"
+#include "runtime/file_system.h"
 #include "runtime/record_list.h"
 
 // One file found by the scan. All entries share one directory text.
@@ -13,6 +14,7 @@ struct FileEntry {
   Text name;
   int64_t size = 0;
   int64_t created = 0;
+  FileId id;
 };
 
 using CandidateList = RecordList<FileEntry>;

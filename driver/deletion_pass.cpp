@@ -35,7 +35,7 @@ Text TargetPath(const FileEntry& entry) {
 }
 
 void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
-  if (RemoveFile(TargetPath(entry)) == 0) {
+  if (RemoveFile(TargetPath(entry), entry.id) == 0) {
     WriteLine(u"Fehler!");
     return;
   }

@@ -38,12 +38,24 @@ int64_t EntrySize(int number);
 // converted, -1 outside the range of date values.
 int64_t EntryDate(int number, int selector);
 
+// What names one file while it exists: the device or volume and the inode or
+// file ID. A name that later holds another file has another identity.
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  bool operator==(const FileId&) const = default;
+};
+
+// Identity of the current entry; 0 when its facts can't be read (it vanished
+// or can't be examined), and such an entry is no candidate.
+int EntryId(int number, FileId& id);
+
 // Ends scan `number`; a number without a scan is ignored.
 void CloseScan(int number);
 
 // Ends every scan and releases what the service still holds.
 void CloseAllScans();
 
-// Deletes one file; nonzero on success, 0 otherwise. Read-only files and
-// directories are never deleted.
-int RemoveFile(const Text& path);
+// Deletes one file when its name still holds the file `id` names; nonzero on
+// success, 0 otherwise. Read-only files and directories are never deleted.
+int RemoveFile(const Text& path, const FileId& id);

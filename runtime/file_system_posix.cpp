@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,6 +42,7 @@ struct DirEntry {
 struct EntryFacts {
   bool known = false;
   mode_t mode = 0;
+  FileId id;
   int64_t size = 0;
   bool hasBirth = false;
   int64_t birth = 0;
@@ -148,6 +150,7 @@ EntryFacts FactsFromStat(const struct stat& info) {
   EntryFacts facts;
   facts.known = true;
   facts.mode = info.st_mode;
+  facts.id = FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   facts.size = info.st_size;
   facts.access = info.st_atim.tv_sec;
   facts.write = info.st_mtim.tv_sec;
@@ -163,6 +166,8 @@ EntryFacts ReadFacts(int dirFd, const Text& name) {
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
+    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
+                      static_cast<uint64_t>(info.stx_ino)};
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
     facts.birth = info.stx_btime.tv_sec;
@@ -263,11 +268,14 @@ int64_t PlainPathSize(const std::string& path) {
   return info.st_size;
 }
 
-// Removes one name in an open directory: never a directory, never a file
-// without any write permission bit; a link goes as a link.
-int RemoveEntry(int dirFd, const std::string& name) {
+// Removes one name in an open directory when it still is the file `id`
+// names: never a directory, never a file without any write permission bit;
+// a link goes as a link.
+int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
   struct stat info {};
   if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  const FileId now{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  if (!(now == id)) return 0;  // renamed away and another file put in its place
   if (S_ISDIR(info.st_mode)) return 0;
   if (!S_ISLNK(info.st_mode) && (info.st_mode & 0222) == 0) return 0;
   return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
@@ -381,6 +389,16 @@ int64_t EntryDate(int number, int selector) {
   return DateFromUtcSeconds(seconds, scan->utcOffset);
 }
 
+int EntryId(int number, FileId& id) {
+  std::lock_guard<std::mutex> guard(TheService().lock);
+  Scan* scan = ScanWithEntry(number);
+  if (scan == nullptr) return 0;
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  if (!facts.known) return 0;
+  id = facts.id;
+  return 1;
+}
+
 void CloseScan(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   TheService().scans.erase(number);
@@ -396,7 +414,7 @@ void CloseAllScans() {
   service.retiredDirectories.clear();
 }
 
-int RemoveFile(const Text& path) {
+int RemoveFile(const Text& path, const FileId& id) {
   if (path.empty()) return 0;
   try {
     const std::string bytes = BytesFromText(path);
@@ -406,10 +424,10 @@ int RemoveFile(const Text& path) {
     Service& service = TheService();
     std::lock_guard<std::mutex> guard(service.lock);
     const auto kept = service.keptDirectories.find(RegistryKey(directory));
-    if (kept != service.keptDirectories.end()) return RemoveEntry(kept->second, name);
+    if (kept != service.keptDirectories.end()) return RemoveEntry(kept->second, name, id);
     const int dirFd = OpenDirectory(directory);
     if (dirFd < 0) return 0;
-    const int removed = RemoveEntry(dirFd, name);
+    const int removed = RemoveEntry(dirFd, name, id);
     close(dirFd);
     return removed;
   } catch (...) {

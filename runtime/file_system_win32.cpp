@@ -199,6 +199,13 @@ int64_t EntryDate(int number, int selector) {
                         fields.wSecond);
 }
 
+int EntryId(int number, FileId& id) {
+  const Scan* scan = FindScan(number);
+  if (scan == nullptr) return 0;
+  id = FileId{};
+  return 1;
+}
+
 void CloseScan(int number) {
   Scan* scan = FindScan(number);
   if (scan != nullptr) EndSearch(*scan);
@@ -211,6 +218,6 @@ void CloseAllScans() {
   }
 }
 
-int RemoveFile(const Text& path) {
+int RemoveFile(const Text& path, const FileId&) {
   return DeleteFileW(AsWide(path)) ? 1 : 0;
 }

@@ -160,6 +160,11 @@ int64_t EntrySize(int) {
 int64_t EntryDate(int, int) {
   return fake::scan.current != nullptr ? fake::scan.current->created : 0;
 }
+int EntryId(int, FileId& id) {
+  if (fake::scan.current == nullptr || !fake::scan.current->readable) return 0;
+  id = FileId{0, fake::scan.current->id};
+  return 1;
+}
 void CloseScan(int) {
   fake::scan = fake::Scan();
 }
@@ -167,13 +172,13 @@ void CloseAllScans() {
   fake::scan = fake::Scan();
 }
 
-int RemoveFile(const Text& path) {
+int RemoveFile(const Text& path, const FileId& id) {
   fake::removed().push_back(path);
   Text name = FilePart(path);
   if (directory().undeletable.count(name) != 0) return 0;
   auto& entries = directory().entries;
   for (auto it = entries.begin(); it != entries.end(); ++it) {
-    if (it->name == name && it->type == 1) {
+    if (it->name == name && it->type == 1 && it->id == id.file) {
       entries.erase(it);
       return 1;
     }

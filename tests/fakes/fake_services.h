@@ -17,6 +17,8 @@ struct Entry {
   int type = 1;  // 1 file, 2 directory
   int64_t size = 0;
   int64_t created = 0;
+  uint64_t id = 0;       // file identity; change it to stand for a new file
+  bool readable = true;  // false: the entry's facts can't be read
 };
 
 // The one directory the fake file system knows, in scan order.

@@ -48,6 +48,12 @@ class FileSystemTest : public testing::Test {
     struct stat info {};
     return lstat(Path(relative).c_str(), &info) == 0;
   }
+  // Identity of what the path names now, links not followed; none when missing.
+  FileId IdOf(const std::string& relative) const {
+    struct stat info {};
+    if (lstat(Path(relative).c_str(), &info) != 0) return FileId{};
+    return FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  }
   // Names one scan hands out, in order.
   static Names ScanNames(const Text& directory, const Text& pattern) {
     Names names;
@@ -139,7 +145,7 @@ TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
     if (EntryName(0).find(u'\xDCFF') != Text::npos) found = EntryName(0);
   }
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found), 1);
+  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")), 1);
   EXPECT_FALSE(Exists("bad\xFF.txt"));
   EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
 }
@@ -224,11 +230,12 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
       {"back\\slash", 1}, {"missing", 0},  {"", 0},          {".", 0},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(RemoveFile(PathText("dir/" + c.name)), c.expected) << c.name;
+    const FileId id = IdOf("dir/" + c.name);
+    EXPECT_EQ(RemoveFile(PathText("dir/" + c.name), id), c.expected) << c.name;
     EXPECT_EQ(Exists("dir/" + c.name), c.expected == 0 && c.name != "missing") << c.name;
   }
   EXPECT_TRUE(Exists("outside"));
-  EXPECT_EQ(RemoveFile(u""), 0);
+  EXPECT_EQ(RemoveFile(u"", FileId{}), 0);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
@@ -241,9 +248,11 @@ TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
     Write("a/victim");
     Write("other/victim");
     ASSERT_EQ(ScanNames(PathText(c.scanned), u"victim"), Names{"victim"});
+    const FileId id = IdOf("a/victim");
     ASSERT_EQ(rename(Path("a").c_str(), Path("a.old").c_str()), 0);
     Link(Path("other"), "a");
-    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim")), 1) << c.scanned << c.joiner;
+    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), 1)
+        << c.scanned << c.joiner;
     EXPECT_TRUE(Exists("other/victim")) << c.scanned << c.joiner;
     EXPECT_FALSE(Exists("a.old/victim")) << c.scanned << c.joiner;
     CloseAllScans();

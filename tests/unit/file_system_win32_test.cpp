@@ -320,7 +320,7 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyWritableFiles) {
   };
   for (const auto& c : cases) {
     const std::string label(c.target.begin(), c.target.end());
-    EXPECT_EQ(RemoveFile(c.target), c.result) << label;
+    EXPECT_EQ(RemoveFile(c.target, FileId{}), c.result) << label;
     if (!c.target.empty()) {
       EXPECT_EQ(GetFileAttributesW(AsWide(c.target)) != INVALID_FILE_ATTRIBUTES, c.remains)
           << label;
