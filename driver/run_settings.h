@@ -4,11 +4,12 @@
 
 #include <cstdint>
 
+#include "cleanup_version.h"
 #include "runtime/text.h"
 
 struct RunSettings {
   Text programName;
-  Text version = u"0.2";
+  Text version = kCleanupVersion;
   Text inputSpec;
   Text directory;
   Text pattern;

@@ -15,6 +15,7 @@ its times through the modification time instead, which the tool then uses.
 
 import os
 import pty
+import re
 import tty
 import select
 import signal
@@ -32,7 +33,17 @@ PROGRAM = os.environ.get("CLEANUP_PROGRAM_NAME", "cleanup")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
 
 DAY = 86400
-BANNER = [PROGRAM + " Version 0.2", ""]
+
+
+def project_version():
+    """The version the build hands to the tool: CMake's project version."""
+    with open(os.path.join(REPO, "CMakeLists.txt"), encoding="utf-8") as cmake_lists:
+        found = re.search(r"\bproject\s*\(\s*cleanup\s+VERSION\s+([0-9.]+)", cmake_lists.read())
+    return found.group(1)
+
+
+VERSION = project_version()
+BANNER = [PROGRAM + " Version " + VERSION, ""]
 PROMPT = 'Bitte mit "J" oder "Y" bestätigen '
 NOTHING_FOUND = "Keine zu löschenden Dateien gefunden"
 USAGE = BANNER + [
