@@ -1,0 +1,150 @@
+# Sourced by scripts/test: builds the Debian package and the Windows zip and
+# checks what a user gets from them. Run each check through package_check,
+# which ends it with the summary line "1 passed" or "1 failed".
+
+# The project version, as CMake has it.
+package_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "build/$1/CMakeCache.txt"
+}
+
+package_check() {
+  if "$@"; then
+    echo "1 passed"
+  else
+    echo "1 failed"
+    return 1
+  fi
+}
+
+# Fails with a message unless the two values are equal.
+package_expect() {
+  [ "$2" == "$3" ] && return 0
+  echo "$1: expected '$3', got '$2'"
+  return 1
+}
+
+# The first lines of a run without parameters, decoded from UTF-16LE.
+package_usage_lines() {
+  iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' | head -n 3
+}
+
+# --- Debian package ---------------------------------------------------------
+
+deb_file() { echo "build/release/cleanup_$(package_version release)_amd64.deb"; }
+
+# A fresh temporary root for the unpacked package; call before the checks
+# (they run in subshells).
+deb_prepare() {
+  deb_cleanup
+  deb_root=$(mktemp -d)
+}
+
+# Builds the .deb, lists it, checks its name and dependencies, and unpacks it
+# into deb_root.
+deb_build() {
+  cmake --build --preset release --target package || return 1
+  local deb depends
+  deb=$(deb_file)
+  [ -f "$deb" ] || { echo "missing: $deb"; return 1; }
+  dpkg-deb -c "$deb"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  echo "Depends: $depends"
+  [[ $depends == *libc6* && $depends == *libpcre3* ]] ||
+    { echo "Depends lacks libc6 or libpcre3"; return 1; }
+  dpkg-deb -x "$deb" "$deb_root"
+}
+
+# The installed binary shows its usage and ends with 99 when given nothing.
+deb_run() {
+  local out status expected
+  out=$(mktemp)
+  "$deb_root/usr/bin/cleanup" >"$out"
+  status=$?
+  expected=$(printf 'cleanup Version %s\n\nFehler: Keine Eingangsdatei definiert.' \
+    "$(package_version release)")
+  package_expect "usage" "$(package_usage_lines "$out")" "$expected" &&
+    package_expect "exit status" "$status" 99
+  local result=$?
+  rm -f "$out"
+  return "$result"
+}
+
+# The manual page renders without a warning, carries the version, and quotes
+# every option line of the tool's usage text as the tool prints it.
+deb_manual() {
+  local page="$deb_root/usr/share/man/man1/cleanup.1.gz" warnings rendered usage line
+  warnings=$(man --warnings -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || { echo "man warnings:"; echo "$warnings"; return 1; }
+  rendered=$(MANWIDTH=200 LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null | sed 's/^ *//')
+  [[ $rendered == *"cleanup $(package_version release)"* ]] ||
+    { echo "the manual page does not name version $(package_version release)"; return 1; }
+  usage=$(mktemp)
+  "$deb_root/usr/bin/cleanup" >"$usage"
+  local missing=0
+  while IFS= read -r line; do
+    [[ $line == "  -"* ]] || continue
+    if ! grep -qxF -- "${line#  }" <<<"$rendered"; then
+      echo "not quoted in the manual page: $line"
+      missing=1
+    fi
+  done < <(iconv -f UTF-16LE -t UTF-8 "$usage" | tr -d '\r')
+  rm -f "$usage"
+  return "$missing"
+}
+
+# lintian finds no error (its warnings and notes are shown).
+deb_lintian() {
+  local report
+  report=$(lintian --info "$(deb_file)" 2>&1)
+  echo "$report"
+  ! grep -q '^E:' <<<"$report"
+}
+
+# The scheduling examples are valid systemd units.
+deb_units() {
+  local examples="$deb_root/usr/share/doc/cleanup/examples"
+  MANPATH="$deb_root/usr/share/man" systemd-analyze verify \
+    "$examples/cleanup-app-logs.service" "$examples/cleanup-app-logs.timer"
+}
+
+deb_cleanup() {
+  [ -n "${deb_root:-}" ] && rm -rf "$deb_root"
+  deb_root=
+}
+
+# --- Windows zip ------------------------------------------------------------
+
+zip_name() { echo "cleanup-$(package_version windows)-win64"; }
+
+# Builds the zip, lists it and checks its contents and README's line ends.
+zip_build() {
+  cmake --build --preset windows --target package || return 1
+  local zip listing expected
+  zip="build/windows/$(zip_name).zip"
+  [ -f "$zip" ] || { echo "missing: $zip"; return 1; }
+  unzip -l "$zip"
+  listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
+  expected=$(printf "$(zip_name)/%s\n" LICENSE.txt PCRE-LICENCE.txt README.txt cleanup.exe)
+  package_expect "zip contents" "$listing" "$expected" || return 1
+  local lines crlf
+  lines=$(unzip -p "$zip" "$(zip_name)/README.txt" | wc -l)
+  crlf=$(unzip -p "$zip" "$(zip_name)/README.txt" | grep -c $'\r$')
+  package_expect "README.txt lines ending in CR LF" "$crlf" "$lines"
+}
+
+# cleanup.exe, unpacked from the zip, shows its usage under Wine and ends with 99.
+zip_run() {
+  local dir out status expected
+  dir=$(mktemp -d)
+  unzip -q "build/windows/$(zip_name).zip" -d "$dir" || return 1
+  out="$dir/out"
+  wine "$dir/$(zip_name)/cleanup.exe" </dev/null >"$out" 2>/dev/null
+  status=$?
+  expected=$(printf 'cleanup Version %s\n\nFehler: Keine Eingangsdatei definiert.' \
+    "$(package_version windows)")
+  package_expect "usage" "$(package_usage_lines "$out")" "$expected" &&
+    package_expect "exit status" "$status" 99
+  local result=$?
+  rm -rf "$dir"
+  return "$result"
+}
