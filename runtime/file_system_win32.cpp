@@ -336,17 +336,31 @@ bool DeleteThrough(HANDLE file) {
   return SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof(plain)) != 0;
 }
 
+// True when `name` in `directory` opens as the file `id` names. A name being
+// deleted doesn't open any more.
+bool StillHolds(HANDLE directory, const Text& name, const FileId& id) {
+  HANDLE file = OpenForDeletion(directory, name);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FileId now;
+  DWORD attributes = 0;
+  const bool same = ReadIdentity(file, now, attributes) && now == id;
+  CloseHandle(file);
+  return same;
+}
+
 // Removes one name in an open directory when it still is the file `id`
-// names; a read-only file stays.
+// names; a read-only file stays. Success is told only when the name no longer
+// holds that file: Wine removes a name when the handle closes, by its path,
+// and silently keeps it when that path has come to lead elsewhere.
 int RemoveEntry(HANDLE directory, const Text& name, const FileId& id) {
   HANDLE file = OpenForDeletion(directory, name);
   if (file == INVALID_HANDLE_VALUE) return 0;
   FileId now;
   DWORD attributes = 0;
   const bool same = ReadIdentity(file, now, attributes) && now == id;
-  const bool removed = same && (attributes & FILE_ATTRIBUTE_READONLY) == 0 && DeleteThrough(file);
+  const bool marked = same && (attributes & FILE_ATTRIBUTE_READONLY) == 0 && DeleteThrough(file);
   CloseHandle(file);
-  return removed ? 1 : 0;
+  return marked && !StillHolds(directory, name, id) ? 1 : 0;
 }
 
 }  // namespace
