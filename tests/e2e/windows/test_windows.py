@@ -249,6 +249,9 @@ def recreate_file(d):
     # A device name is no entry of the directory; a file of that name is.
     (["nul.txt", "a.log"], "-f {d}\\nul.txt -D -b", None, ["nul.txt OK!"], ["a.log"]),
     (["a.log"], "-f {d}\\con.log -D -b", None, [], ["a.log"]),
+    # Names that hold a separator (Linux shows them to Wine) are no candidates.
+    (["..\\victim.log", "a\\b.log"], "-f {d}\\*.log -D -b", None, [],
+     ["..\\victim.log", "a\\b.log"]),
 ])
 def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, listed, left):
     # DIR lies on drive C and is C's current directory; the working directory
