@@ -1,6 +1,7 @@
 """Behaviour of cleanup.exe that only the Windows build has, run under Wine:
 the command-line text as the process gets it, drive forms, backslash paths,
-the read-only attribute, and the typical run on real file times."""
+the read-only attribute, the typical run on real file times, and that only
+the files listed are deleted."""
 
 import os
 import shutil
