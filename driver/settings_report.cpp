@@ -34,6 +34,13 @@ void ResolveInput(RunSettings& settings) {
   Text directory;
   Text file;
   SplitInput(input, directory, file);
+  // "C:*.tmp" names drive C's current directory and the pattern after the
+  // colon, so the scan and the deletions both look there.
+  if (directory.empty()) {
+    const size_t drive = DrivePrefixLength(file);
+    directory = file.substr(0, drive);
+    file.erase(0, drive);
+  }
   // A wildcard in the last component always makes a pattern, even when its
   // first match is a directory such as "." for "*.*".
   if (!HasWildcard(file) && PathSize(input) == kDirectorySize) {

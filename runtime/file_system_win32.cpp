@@ -1,9 +1,16 @@
-// File-system services for the Windows build: the system's directory search
-// (FindFirstFileW/FindNextFileW), attributes, drive types and DeleteFileW.
+// File-system services for the Windows build. A scan opens its directory once
+// and keeps that handle until CloseAllScans. It lists the entries through the
+// handle and matches their long names with the tool's own wildcard matcher, so
+// a short (8.3) name never matches and "<", ">" and '"' are plain characters.
+// A removal opens the exact name relative to the kept handle (no path
+// normalisation, no drive or working-directory lookup, no reparse point
+// followed), checks that the name still holds the file listed and deletes
+// through the handle it opened.
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
-#include <cwchar>
+#include <map>
 #include <memory>
 #include <new>
 #include <vector>
@@ -11,26 +18,62 @@
 #include "runtime/dates.h"
 #include "runtime/file_system.h"
 #include "runtime/text_win32.h"
+#include "runtime/wildcard.h"
 
 const char16_t kPathSeparator = u'\\';
 
 namespace {
 
-// One directory scan. The search is a handle, *empty* (nothing matched) or
-// *none* (no scan under the number).
-struct Scan {
-  enum class Search { kNone, kEmpty, kOpen };
-  Search search = Search::kNone;
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  bool firstPending = false;
-  WIN32_FIND_DATAW entry{};
+constexpr int kFileType = 1;
+constexpr int kDirectoryType = 2;
+
+// Directory listing classes: the 128-bit file IDs where the system has them,
+// the 64-bit ones everywhere else.
+constexpr auto kExtendedRestart = FileIdExtdDirectoryRestartInfo;
+constexpr auto kExtendedNext = FileIdExtdDirectoryInfo;
+constexpr auto kBothRestart = FileIdBothDirectoryRestartInfo;
+constexpr auto kBothNext = FileIdBothDirectoryInfo;
+// FileDispositionInfoEx; the headers declare it only for newer targets.
+constexpr auto kDispositionEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+
+constexpr DWORD kListingBytes = 64 * 1024;
+
+// What the listing tells about one entry.
+struct Entry {
+  Text name;
+  DWORD attributes = 0;
+  int64_t size = 0;
+  FILETIME created{};
+  FILETIME accessed{};
+  FILETIME written{};
+  uint64_t fileId = 0;
 };
 
-// The scan table and its lock; the lock is held only while a number is
-// looked up, taken or released.
+// One directory scan: the kept directory handle (owned by the registry of
+// kept directories, not by the scan), the listing buffer and the current entry.
+struct Scan {
+  bool open = false;
+  HANDLE directory = INVALID_HANDLE_VALUE;
+  bool idKnown = false;
+  uint64_t volume = 0;
+  Text pattern;
+  bool extended = false;
+  bool ended = false;
+  std::unique_ptr<ULONGLONG[]> listing;  // aligned for the records
+  DWORD offset = 0;                      // of the next record; kNoRecord when read out
+  Entry entry;
+};
+
+constexpr DWORD kNoRecord = 0xFFFFFFFF;
+
+// The scan table, the directories scans opened (by directory text) and older
+// handles of a directory text scanned again; one lock guards them and is held
+// only while a number or a directory is looked up, taken or released.
 struct ScanTable {
   CRITICAL_SECTION lock;
   std::vector<std::unique_ptr<Scan>> scans;
+  std::map<Text, HANDLE> kept;
+  std::vector<HANDLE> retired;
   ScanTable() { InitializeCriticalSection(&lock); }
 };
 
@@ -60,7 +103,7 @@ Scan* FindScan(int number) {
   std::vector<std::unique_ptr<Scan>>& scans = Table().scans;
   if (static_cast<size_t>(number) >= scans.size()) return nullptr;
   Scan* scan = scans[static_cast<size_t>(number)].get();
-  return scan != nullptr && scan->search != Scan::Search::kNone ? scan : nullptr;
+  return scan != nullptr && scan->open ? scan : nullptr;
 }
 
 // The slot for `number`, created (and the table grown) when needed; nullptr
@@ -78,11 +121,157 @@ Scan* TakeSlot(int number) {
   return scans[index].get();
 }
 
-void EndSearch(Scan& scan) {
-  if (scan.search == Scan::Search::kOpen) FindClose(scan.handle);
-  scan.search = Scan::Search::kNone;
-  scan.handle = INVALID_HANDLE_VALUE;
-  scan.firstPending = false;
+void EndScan(Scan& scan) {
+  scan.open = false;
+  scan.directory = INVALID_HANDLE_VALUE;
+  scan.listing.reset();
+  scan.entry = Entry{};
+}
+
+// Opens a directory for listing and for opening names relative to it; the
+// empty text is the current directory. Every share mode is granted, so the
+// handle never stands in anyone's way.
+HANDLE OpenDirectory(const Text& directory) {
+  const wchar_t* path = directory.empty() ? L"." : AsWide(directory);
+  return CreateFileW(path, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// Keeps a scan's directory handle until CloseAllScans.
+void KeepDirectory(const Text& directory, HANDLE handle) {
+  TableLock lock;
+  ScanTable& table = Table();
+  auto [slot, inserted] = table.kept.try_emplace(directory, handle);
+  if (!inserted) {
+    table.retired.push_back(slot->second);
+    slot->second = handle;
+  }
+}
+
+// The kept handle of a directory text; INVALID_HANDLE_VALUE when none.
+HANDLE KeptDirectory(const Text& directory) {
+  TableLock lock;
+  const auto found = Table().kept.find(directory);
+  return found == Table().kept.end() ? INVALID_HANDLE_VALUE : found->second;
+}
+
+// A 128-bit file ID in 64 bits: NTFS's IDs have a zero upper half and stay
+// exact; on file systems with wider IDs the halves are folded together.
+uint64_t FoldFileId(const FILE_ID_128& id) {
+  uint64_t low = 0;
+  uint64_t high = 0;
+  std::copy_n(id.Identifier, 8, reinterpret_cast<BYTE*>(&low));
+  std::copy_n(id.Identifier + 8, 8, reinterpret_cast<BYTE*>(&high));
+  return low ^ high;
+}
+
+// Volume serial and file ID of an open file or directory, the 128-bit ID
+// where the system tells it. The attributes come along.
+bool ReadIdentity(HANDLE handle, FileId& id, DWORD& attributes) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
+  attributes = info.dwFileAttributes;
+  id.volume = info.dwVolumeSerialNumber;
+  FILE_ID_INFO wide;
+  if (GetFileInformationByHandleEx(handle, FileIdInfo, &wide, sizeof(wide))) {
+    id.file = FoldFileId(wide.FileId);
+  } else {
+    id.file = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  }
+  return true;
+}
+
+int64_t LargeValue(const LARGE_INTEGER& value) {
+  return value.QuadPart;
+}
+
+FILETIME TimeOf(const LARGE_INTEGER& value) {
+  return FILETIME{value.LowPart, static_cast<DWORD>(value.HighPart)};
+}
+
+// Copies one listing record into `entry`; both record kinds share the
+// leading fields.
+template <typename Record>
+void ReadRecord(const Record& record, Entry& entry) {
+  entry.name = FromWide(record.FileName, record.FileNameLength / sizeof(WCHAR));
+  entry.attributes = record.FileAttributes;
+  entry.size = LargeValue(record.EndOfFile);
+  entry.created = TimeOf(record.CreationTime);
+  entry.accessed = TimeOf(record.LastAccessTime);
+  entry.written = TimeOf(record.LastWriteTime);
+}
+
+uint64_t RecordFileId(const FILE_ID_EXTD_DIR_INFO& record) {
+  return FoldFileId(record.FileId);
+}
+
+uint64_t RecordFileId(const FILE_ID_BOTH_DIR_INFO& record) {
+  return static_cast<uint64_t>(record.FileId.QuadPart);
+}
+
+// Reads the next batch of records into the scan's buffer; false at the end
+// of the listing or when the system refuses it.
+bool FetchRecords(Scan& scan) {
+  const auto kind = scan.extended ? kExtendedNext : kBothNext;
+  if (!GetFileInformationByHandleEx(scan.directory, kind, scan.listing.get(), kListingBytes)) {
+    scan.ended = true;
+    return false;
+  }
+  scan.offset = 0;
+  return true;
+}
+
+// Starts the listing with the 128-bit class, or the 64-bit one where the
+// system doesn't know it. Nonzero when the listing started, even with nothing
+// in it; 0 when the handle is no directory that can be listed.
+int StartListing(Scan& scan) {
+  void* buffer = scan.listing.get();
+  scan.extended = true;
+  if (!GetFileInformationByHandleEx(scan.directory, kExtendedRestart, buffer, kListingBytes)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_NO_MORE_FILES || error == ERROR_FILE_NOT_FOUND) {
+      scan.ended = true;
+      return 1;
+    }
+    scan.extended = false;
+    if (!GetFileInformationByHandleEx(scan.directory, kBothRestart, buffer, kListingBytes)) {
+      const DWORD bothError = GetLastError();
+      scan.ended = true;
+      return bothError == ERROR_NO_MORE_FILES || bothError == ERROR_FILE_NOT_FOUND ? 1 : 0;
+    }
+  }
+  scan.offset = 0;
+  return 1;
+}
+
+// Takes the record at the scan's offset into the current entry and moves the
+// offset on; false when the buffer is read out.
+bool TakeRecord(Scan& scan) {
+  if (scan.offset == kNoRecord) return false;
+  const BYTE* at = reinterpret_cast<const BYTE*>(scan.listing.get()) + scan.offset;
+  ULONG next = 0;
+  if (scan.extended) {
+    const auto& record = *reinterpret_cast<const FILE_ID_EXTD_DIR_INFO*>(at);
+    ReadRecord(record, scan.entry);
+    scan.entry.fileId = RecordFileId(record);
+    next = record.NextEntryOffset;
+  } else {
+    const auto& record = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+    ReadRecord(record, scan.entry);
+    scan.entry.fileId = RecordFileId(record);
+    next = record.NextEntryOffset;
+  }
+  scan.offset = next == 0 ? kNoRecord : scan.offset + next;
+  return true;
+}
+
+// A name the scan hands out: the pattern matches its long name, and it holds
+// no separator (only foreign file systems show such names, and joined to the
+// directory they would name another file).
+bool IsCandidateName(const Scan& scan, const Text& name) {
+  if (name.find_first_of(u"\\/") != Text::npos) return false;
+  return WildcardMatch(scan.pattern, name);
 }
 
 // -2 for a drive root that exists, -1 otherwise.
@@ -97,6 +286,81 @@ int64_t SizeOf(const WIN32_FIND_DATAW& entry) {
 
 bool IsDirectory(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+using NtOpenFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                        ULONG, ULONG);
+
+// NtOpenFile from ntdll, which every process has loaded; looked up at run
+// time so the executable imports nothing beyond kernel32, user32 and msvcrt.
+NtOpenFileCall NtOpenFileEntry() {
+  static const NtOpenFileCall call = [] {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    if (ntdll == nullptr) return static_cast<NtOpenFileCall>(nullptr);
+    return reinterpret_cast<NtOpenFileCall>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtOpenFile")));
+  }();
+  return call;
+}
+
+// Opens `name` in `directory` for deletion: exactly that name (no
+// normalisation of trailing dots or blanks, no device names), the entry
+// itself when it is a reparse point, and never a directory.
+HANDLE OpenForDeletion(HANDLE directory, const Text& name) {
+  const NtOpenFileCall open = NtOpenFileEntry();
+  const size_t bytes = name.size() * sizeof(char16_t);
+  if (open == nullptr || bytes == 0 || bytes > 0xFFFE) return INVALID_HANDLE_VALUE;
+  UNICODE_STRING objectName;
+  objectName.Buffer = const_cast<PWSTR>(AsWide(name));
+  objectName.Length = static_cast<USHORT>(bytes);
+  objectName.MaximumLength = static_cast<USHORT>(bytes);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &objectName, 0, directory, nullptr);
+  IO_STATUS_BLOCK status;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  const NTSTATUS result =
+      open(&file, DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes, &status,
+           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+           FILE_OPEN_REPARSE_POINT | FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT);
+  return NT_SUCCESS(result) ? file : INVALID_HANDLE_VALUE;
+}
+
+// Marks an open file for deletion: with POSIX semantics (the name goes at
+// once) where the system has them, else the plain disposition, which removes
+// the name when the last handle closes. Both refuse a read-only file.
+bool DeleteThrough(HANDLE file) {
+  FILE_DISPOSITION_INFO_EX posix{FILE_DISPOSITION_FLAG_DELETE |
+                                 FILE_DISPOSITION_FLAG_POSIX_SEMANTICS};
+  if (SetFileInformationByHandle(file, kDispositionEx, &posix, sizeof(posix))) return true;
+  FILE_DISPOSITION_INFO plain{TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof(plain)) != 0;
+}
+
+// True when `name` in `directory` opens as the file `id` names. A name being
+// deleted doesn't open any more.
+bool StillHolds(HANDLE directory, const Text& name, const FileId& id) {
+  HANDLE file = OpenForDeletion(directory, name);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  FileId now;
+  DWORD attributes = 0;
+  const bool same = ReadIdentity(file, now, attributes) && now == id;
+  CloseHandle(file);
+  return same;
+}
+
+// Removes one name in an open directory when it still is the file `id`
+// names; a read-only file stays. Success is told only when the name no longer
+// holds that file: Wine removes a name when the handle closes, by its path,
+// and silently keeps it when that path has come to lead elsewhere.
+int RemoveEntry(HANDLE directory, const Text& name, const FileId& id) {
+  HANDLE file = OpenForDeletion(directory, name);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  FileId now;
+  DWORD attributes = 0;
+  const bool same = ReadIdentity(file, now, attributes) && now == id;
+  const bool marked = same && (attributes & FILE_ATTRIBUTE_READONLY) == 0 && DeleteThrough(file);
+  CloseHandle(file);
+  return marked && !StillHolds(directory, name, id) ? 1 : 0;
 }
 
 }  // namespace
@@ -130,68 +394,82 @@ int64_t PathSize(const Text& path) {
 
 int OpenScan(int number, const Text& directory, const Text& pattern) {
   if (number < 0) return 0;
-  Text search;
+  Scan* scan = TakeSlot(number);
+  if (scan == nullptr) return 0;
+  EndScan(*scan);
   try {
-    search.reserve(directory.size() + pattern.size() + 2);
-    search = directory;
-    // Only a final "\" counts as the separator; after a "/" one is added.
-    if (!search.empty() && search.back() != u'\\') search += u'\\';
-    search += pattern.empty() ? Text(u"*.*") : pattern;
+    scan->pattern = pattern.empty() ? Text(u"*.*") : pattern;
+    scan->listing.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  Scan* scan = TakeSlot(number);
-  if (scan == nullptr) return 0;
-  EndSearch(*scan);
-  scan->entry = WIN32_FIND_DATAW{};
-  HANDLE handle = FindFirstFileW(AsWide(search), &scan->entry);
-  if (handle != INVALID_HANDLE_VALUE) {
-    scan->search = Scan::Search::kOpen;
-    scan->handle = handle;
-    scan->firstPending = true;
-    return 1;
+  HANDLE handle = OpenDirectory(directory);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  scan->directory = handle;
+  scan->ended = false;
+  scan->offset = kNoRecord;
+  if (StartListing(*scan) == 0) {
+    CloseHandle(handle);
+    EndScan(*scan);
+    return 0;
   }
-  if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-    scan->search = Scan::Search::kEmpty;
-    return 1;
+  try {
+    KeepDirectory(directory, handle);
+  } catch (const std::bad_alloc&) {
+    CloseHandle(handle);
+    EndScan(*scan);
+    return 0;
   }
-  return 0;
+  FileId volume;
+  DWORD attributes = 0;
+  scan->idKnown = ReadIdentity(handle, volume, attributes);
+  scan->volume = volume.volume;
+  scan->open = true;
+  return 1;
 }
 
 int NextEntry(int number) {
   Scan* scan = FindScan(number);
-  if (scan == nullptr || scan->search == Scan::Search::kEmpty) return 0;
-  if (scan->firstPending) {
-    scan->firstPending = false;
-    return 1;
+  if (scan == nullptr) return 0;
+  try {
+    while (!scan->ended || scan->offset != kNoRecord) {
+      if (!TakeRecord(*scan)) {
+        if (!FetchRecords(*scan)) break;
+        continue;
+      }
+      if (IsCandidateName(*scan, scan->entry.name)) return 1;
+    }
+  } catch (const std::bad_alloc&) {
+    // No memory for a name: the scan ends here.
   }
-  return FindNextFileW(scan->handle, &scan->entry) ? 1 : 0;
+  scan->ended = true;
+  scan->offset = kNoRecord;
+  scan->entry = Entry{};
+  return 0;
 }
 
 int EntryType(int number) {
   const Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
-  return IsDirectory(scan->entry.dwFileAttributes) ? 2 : 1;
+  return IsDirectory(scan->entry.attributes) ? kDirectoryType : kFileType;
 }
 
 Text EntryName(int number) {
   const Scan* scan = FindScan(number);
-  if (scan == nullptr) return Text();
-  const wchar_t* name = scan->entry.cFileName;
-  return FromWide(name, wcsnlen(name, MAX_PATH));
+  return scan != nullptr ? scan->entry.name : Text();
 }
 
 int64_t EntrySize(int number) {
   const Scan* scan = FindScan(number);
-  return scan != nullptr ? SizeOf(scan->entry) : 0;
+  return scan != nullptr ? scan->entry.size : 0;
 }
 
 int64_t EntryDate(int number, int selector) {
   const Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
-  const FILETIME& time = selector == 1   ? scan->entry.ftLastAccessTime
-                         : selector == 2 ? scan->entry.ftLastWriteTime
-                                         : scan->entry.ftCreationTime;
+  const FILETIME& time = selector == 1   ? scan->entry.accessed
+                         : selector == 2 ? scan->entry.written
+                                         : scan->entry.created;
   FILETIME local;
   SYSTEMTIME fields;
   if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &fields)) return 0;
@@ -201,23 +479,45 @@ int64_t EntryDate(int number, int selector) {
 
 int EntryId(int number, FileId& id) {
   const Scan* scan = FindScan(number);
-  if (scan == nullptr) return 0;
-  id = FileId{};
+  if (scan == nullptr || !scan->idKnown || scan->entry.name.empty()) return 0;
+  id = FileId{scan->volume, scan->entry.fileId};
   return 1;
 }
 
 void CloseScan(int number) {
   Scan* scan = FindScan(number);
-  if (scan != nullptr) EndSearch(*scan);
+  if (scan != nullptr) EndScan(*scan);
 }
 
 void CloseAllScans() {
   TableLock lock;
-  for (std::unique_ptr<Scan>& scan : Table().scans) {
-    if (scan) EndSearch(*scan);
+  ScanTable& table = Table();
+  for (std::unique_ptr<Scan>& scan : table.scans) {
+    if (scan) EndScan(*scan);
   }
+  for (const auto& kept : table.kept) CloseHandle(kept.second);
+  for (HANDLE retired : table.retired) CloseHandle(retired);
+  table.kept.clear();
+  table.retired.clear();
 }
 
-int RemoveFile(const Text& path, const FileId&) {
-  return DeleteFileW(AsWide(path)) ? 1 : 0;
+int RemoveFile(const Text& path, const FileId& id) {
+  const size_t separator = path.find_last_of(u"\\/");
+  const size_t nameStart = separator == Text::npos ? 0 : separator + 1;
+  if (nameStart >= path.size()) return 0;
+  try {
+    // The directory text as the scan was given it: the driver joins it and
+    // the name with one separator.
+    const Text directory = path.substr(0, separator == Text::npos ? 0 : separator);
+    const Text name = path.substr(nameStart);
+    HANDLE kept = KeptDirectory(directory);
+    if (kept != INVALID_HANDLE_VALUE) return RemoveEntry(kept, name, id);
+    HANDLE opened = OpenDirectory(directory);
+    if (opened == INVALID_HANDLE_VALUE) return 0;
+    const int removed = RemoveEntry(opened, name, id);
+    CloseHandle(opened);
+    return removed;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }

@@ -24,6 +24,10 @@ Text PathPart(const Text& path);
 // Part after the last "\" or "/", up to a closing double quote.
 Text FilePart(const Text& path);
 
+// Length of a leading drive prefix that names a drive's current directory
+// ("C:" in "C:*.tmp"); 0 where paths have no drives (text_posix / text_win32).
+size_t DrivePrefixLength(const Text& path);
+
 // Case copies, one code unit for one, independent of the user's locale.
 Text ToLower(const Text& text);
 Text ToUpper(const Text& text);

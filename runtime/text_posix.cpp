@@ -36,3 +36,7 @@ void MapToUpper(char16_t* units, size_t count) {
 void MapToLower(char16_t* units, size_t count) {
   for (size_t i = 0; i < count; ++i) units[i] = MapUnit(units[i], false);
 }
+
+size_t DrivePrefixLength(const Text&) {
+  return 0;
+}

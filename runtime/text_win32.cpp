@@ -41,3 +41,9 @@ void MapToUpper(char16_t* units, size_t count) {
 void MapToLower(char16_t* units, size_t count) {
   MapThroughCopy(units, count, CallCharLower);
 }
+
+size_t DrivePrefixLength(const Text& path) {
+  if (path.size() < 2 || path[1] != u':') return 0;
+  const char16_t letter = path[0];
+  return (letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z') ? 2 : 0;
+}

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -299,28 +300,43 @@ TEST_F(FileSystemWin32Test, NewFileIsCreatedAtTheCurrentDate) {
   EXPECT_LE(now.creation, after);
 }
 
-TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyWritableFiles) {
+TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
   MakeFile(u"plain.txt");
   MakeFile(u"locked.txt");
   SetFileAttributesW(AsWide(Path(u"locked.txt")), FILE_ATTRIBUTE_READONLY);
   MakeFile(u"hidden.txt");
   SetFileAttributesW(AsWide(Path(u"hidden.txt")), FILE_ATTRIBUTE_HIDDEN);
+  MakeFile(u"other.txt");
   MakeDirectory(u"sub");
+  // The identities a scan of the directory lists; the scan keeps its handle.
+  std::map<Text, FileId> ids;
+  ASSERT_NE(OpenScan(0, root_, u"*"), 0);
+  while (NextEntry(0) != 0) {
+    FileId id;
+    ASSERT_EQ(EntryId(0, id), 1);
+    ids[EntryName(0)] = id;
+  }
+  CloseScan(0);
+  EXPECT_NE(ids[u"plain.txt"], ids[u"other.txt"]);
   const struct {
     Text target;
+    FileId id;
     int result;
     bool remains;
   } cases[] = {
-      {Path(u"plain.txt"), 1, false},
-      {root_ + u"\\\\hidden.txt", 1, false},  // a doubled separator names the same file
-      {Path(u"locked.txt"), 0, true},
-      {Path(u"sub"), 0, true},
-      {Path(u"missing.txt"), 0, false},
-      {u"", 0, false},
+      {Path(u"other.txt"), ids[u"plain.txt"], 0, true},  // another file's identity
+      {Path(u"other.txt"), FileId{}, 0, true},
+      {Path(u"plain.txt"), ids[u"plain.txt"], 1, false},
+      // A directory text the scan wasn't given is opened for this call alone.
+      {root_ + u"\\\\hidden.txt", ids[u"hidden.txt"], 1, false},
+      {Path(u"locked.txt"), ids[u"locked.txt"], 0, true},
+      {Path(u"sub"), ids[u"sub"], 0, true},
+      {Path(u"missing.txt"), ids[u"plain.txt"], 0, false},
+      {u"", FileId{}, 0, false},
   };
   for (const auto& c : cases) {
     const std::string label(c.target.begin(), c.target.end());
-    EXPECT_EQ(RemoveFile(c.target, FileId{}), c.result) << label;
+    EXPECT_EQ(RemoveFile(c.target, c.id), c.result) << label;
     if (!c.target.empty()) {
       EXPECT_EQ(GetFileAttributesW(AsWide(c.target)) != INVALID_FILE_ATTRIBUTES, c.remains)
           << label;

@@ -2,8 +2,10 @@
 // which no shell or Wine argument quoting can give. The program's path and
 // the text come hex-encoded (UTF-8 bytes) in the environment variables
 // CLEANUP_LAUNCH_EXE and CLEANUP_LAUNCH_COMMAND_LINE, so nothing on the way
-// can rewrite them. Standard handles are passed on; the exit code is the
-// program's, or 125 when it could not be started.
+// can rewrite them. CLEANUP_LAUNCH_VARIABLES (hex too, optional) holds
+// "name=value" lines set for the program first; a name may begin with "=", as
+// the per-drive current directories ("=C:") do. Standard handles are passed
+// on; the exit code is the program's, or 125 when it could not be started.
 #include <windows.h>
 
 #include <string>
@@ -53,13 +55,32 @@ HANDLE InheritableStdHandle(DWORD which) {
   return handle;
 }
 
+// Sets each "name=value" line of the optional variable list; false when a
+// line can't be set.
+bool SetListedVariables() {
+  std::wstring list;
+  if (!ReadHexVariable(L"CLEANUP_LAUNCH_VARIABLES", &list)) return true;  // none given
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find(L'\n', start);
+    if (end == std::wstring::npos) end = list.size();
+    const std::wstring line = list.substr(start, end - start);
+    const size_t equals = line.find(L'=', 1);
+    if (equals == std::wstring::npos) return false;
+    const std::wstring name = line.substr(0, equals);
+    if (!SetEnvironmentVariableW(name.c_str(), line.c_str() + equals + 1)) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 int wmain() {
   std::wstring program;
   std::wstring commandLine;
   if (!ReadHexVariable(L"CLEANUP_LAUNCH_EXE", &program) ||
-      !ReadHexVariable(L"CLEANUP_LAUNCH_COMMAND_LINE", &commandLine)) {
+      !ReadHexVariable(L"CLEANUP_LAUNCH_COMMAND_LINE", &commandLine) || !SetListedVariables()) {
     return kLaunchFailed;
   }
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());

@@ -19,10 +19,13 @@ pytestmark = [needs_exe, pytest.mark.skipif(
 
 # One file per second: the scan order of equally old files is the platform's
 # own and may differ between the builds.
+# Trailing dots and blanks belong to a name on both builds; app.logfile and
+# x.log2 have short names ending in .LOG on Windows, which never match.
 NAMES = [["old1.log"], ["old2.txt"], ["mid1.log"], ["MID2.LOG"], ["new1.log"], ["new2.txt"],
-         ["noext"]]
+         ["noext"], ["app.log."], ["d.txt "], ["app.logfile"], ["APPLOG~1.LOG"], ["x.log2"]]
 SIZES = {"old1.log": 700, "old2.txt": 1500, "mid1.log": 2048, "MID2.LOG": 0, "new1.log": 5,
-         "new2.txt": 1024, "noext": 3}
+         "new2.txt": 1024, "noext": 3, "app.log.": 11, "d.txt ": 12, "app.logfile": 13,
+         "APPLOG~1.LOG": 14, "x.log2": 15}
 
 
 def run_posix(args, stdin=None):
@@ -44,6 +47,7 @@ OPTION_SETS = [
     ["-f", "{d}/*.txt", "-D"],                       # refused: end of input
     ["-f", "{d}/n*", "-D", "-b", "-r", "(?i)NEW"],
     ["-f", "{d}/*.none", "-D", "-b"],
+    ["-f", "{d}", "-r", "[. ]$", "-D", "-b"],
 ]
 
 

@@ -1,13 +1,15 @@
 """Behaviour of cleanup.exe that only the Windows build has, run under Wine:
 the command-line text as the process gets it, drive forms, backslash paths,
-the read-only attribute, and the typical run on real file times."""
+the read-only attribute, the typical run on real file times, and that only
+the files listed are deleted."""
 
 import os
+import shutil
 import time
 
 import pytest
 
-from conftest import BANNER, NOTHING_FOUND, USAGE, typical_run_lines
+from conftest import BANNER, NOTHING_FOUND, PROMPT, USAGE, typical_run_lines
 from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
                       windows_path)
 
@@ -101,7 +103,7 @@ def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_
     ("C:", "C:", "*.*"),
     ("C:\\", "C:\\", "*.*"),
     ("c:/", "c:/", "*.*"),
-    ("{missing}", "", "{missing}"),
+    ("{missing}", "{missing}", ""),     # a drive's current directory, with no pattern
     ("{missing}\\", "{missing}\\", ""),
     ("{missing}\\*.log", "{missing}\\", "*.log"),
 ])
@@ -201,3 +203,76 @@ def test_typical_run_of_the_overview(tmp_path):
     assert result.returncode == 0
     assert result.lines == typical_run_lines(w + "\\")
     assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log"]
+
+
+def files_under(directory):
+    """Every file below `directory` as a relative "/" path, links not followed."""
+    found = []
+    for top, _, names in os.walk(directory):
+        found += [os.path.relpath(os.path.join(top, n), directory).replace(os.sep, "/")
+                  for n in names]
+    return sorted(found)
+
+
+def swap_directory_for_link(d):
+    os.rename(os.path.join(d, "logs"), os.path.join(d, "logs.old"))
+    os.symlink(os.path.join(d, "other"), os.path.join(d, "logs"))
+
+
+def recreate_file(d):
+    os.rename(os.path.join(d, "app.log"), os.path.join(d, "app.old"))
+    make(d, ["app.log"])
+
+
+@needs_launcher
+@pytest.mark.parametrize("names, command, at_prompt, listed, left", [
+    # Trailing dots and blanks belong to the name; nothing normalises them away.
+    (["app.log", "app.log.", "d.txt", "d.txt "], '-f {d} -r "[. ]$" -D -b', None,
+     ["app.log. OK!", "d.txt  OK!"], ["app.log", "d.txt"]),
+    # C:*.tmp is drive C's current directory, for the scan and the deletion.
+    (["x.tmp", "y.txt"], "-f C:*.tmp -D -b", None, ["x.tmp OK!"], ["y.txt"]),
+    # A link swapped in for the directory at the prompt leads nowhere: the
+    # file the link reaches stays. (Wine deletes by path when the handle
+    # closes and keeps a path that now leads to another file, so the listed
+    # file stays too and the run says so; Windows deletes it in logs.old.)
+    (["logs/app.log", "other/app.log"], "-f {d}\\logs\\*.log -D", swap_directory_for_link,
+     ["app.log PROMPT Fehler!"], ["logs.old/app.log", "other/app.log"]),
+    # A new file under the listed name is not the file listed.
+    (["app.log"], "-f {d}\\app.log -d 30 -D", recreate_file,
+     ["app.log PROMPT Fehler!"], ["app.log", "app.old"]),
+    # Long names only: the short names of these end in .LOG.
+    (["a.log", "app.logfile", "report.log_old", "x.log2"], "-f {d}\\*.log -D -b", None,
+     ["a.log OK!"], ["app.logfile", "report.log_old", "x.log2"]),
+    # "<", ">" and '"' are plain characters, not the search's DOS wildcards.
+    (["a.log", "b.txt"], "-f {d}\\>.log -D -b", None, [], ["a.log", "b.txt"]),
+    (["a.log", "b.log", "c.txt"], "-f \\\\?\\{d}\\*.log -D -b", None,
+     ["a.log OK!", "b.log OK!"], ["c.txt"]),
+    # A device name is no entry of the directory; a file of that name is.
+    (["nul.txt", "a.log"], "-f {d}\\nul.txt -D -b", None, ["nul.txt OK!"], ["a.log"]),
+    (["a.log"], "-f {d}\\con.log -D -b", None, [], ["a.log"]),
+    # Names that hold a separator (Linux shows them to Wine) are no candidates.
+    (["..\\victim.log", "a\\b.log"], "-f {d}\\*.log -D -b", None, [],
+     ["..\\victim.log", "a\\b.log"]),
+])
+def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, listed, left):
+    # DIR lies on drive C and is C's current directory; the working directory
+    # holds the same names as decoys, and none of them may go.
+    d = os.path.join(os.environ["WINEPREFIX"], "drive_c", "cleanup_e2e_" + tmp_path.name)
+    work = str(tmp_path / "work")
+    now = int(time.time())
+    try:
+        for top in (d, work):
+            for name in names:
+                make(os.path.join(top, os.path.dirname(name)), [os.path.basename(name)])
+                set_age(os.path.join(top, name), 40, now)
+        w = "C:\\" + os.path.basename(d)
+        result = launch("cleanup.exe " + command.format(d=w), cwd=work,
+                        variables=["=C:=" + w], at_prompt=at_prompt and (lambda: at_prompt(d)))
+        assert result.returncode == 0
+        lines = sorted(l[len("Datei "):].replace(" wird gelöscht. ", " ").replace(PROMPT, "PROMPT ")
+                       for l in result.lines if l.startswith("Datei "))
+        assert lines == listed
+        assert files_under(d) == left
+        assert files_under(work) == sorted(names)
+    finally:
+        shutil.rmtree(d, ignore_errors=True)

@@ -6,8 +6,10 @@ Wine prefix comes from WINEPREFIX.  Without CLEANUP_EXE the tests skip.
 """
 
 import os
+import select
 import string
 import subprocess
+import time
 
 import pytest
 
@@ -65,17 +67,46 @@ def run(args, cwd=None, stdin=None, timeout=60):
     return _finish(proc)
 
 
-def launch(command_line, program=None, cwd=None, timeout=60):
-    """cleanup.exe (or `program`, a Windows path) started with exactly `command_line`."""
+def launch(command_line, program=None, cwd=None, timeout=60, variables=None, at_prompt=None,
+           answer="j"):
+    """cleanup.exe (or `program`, a Windows path) started with exactly `command_line`.
+    `variables` ("name=value" texts) are set for it first.  With `at_prompt`,
+    the first confirmation prompt is awaited, at_prompt() called, and `answer`
+    given to it and every later prompt; otherwise input is empty."""
     program = program or windows_path(EXE)
     env = wine_env({
         "CLEANUP_LAUNCH_EXE": program.encode("utf-8").hex(),
         "CLEANUP_LAUNCH_COMMAND_LINE": command_line.encode("utf-8").hex(),
+        "CLEANUP_LAUNCH_VARIABLES": "\n".join(variables or []).encode("utf-8").hex(),
     })
-    proc = _run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
-                     stdin=subprocess.DEVNULL)
+    if at_prompt is None:
+        proc = _run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
+                         stdin=subprocess.DEVNULL)
+    else:
+        proc = _converse([WINE, LAUNCHER], cwd, env, timeout, at_prompt, answer)
     assert proc.returncode != 125, "launcher could not start %s" % program
     return _finish(proc)
+
+
+def _converse(command, cwd, env, timeout, at_prompt, answer):
+    """Runs a command, waits for the tool's first prompt, calls at_prompt(),
+    then answers every prompt with `answer`."""
+    prompt = 'bestätigen '.encode("utf-16-le")
+    proc = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    out = b""
+    deadline = time.monotonic() + timeout
+    while prompt not in out:
+        ready, _, _ = select.select([proc.stdout], [], [], max(0, deadline - time.monotonic()))
+        chunk = os.read(proc.stdout.fileno(), 65536) if ready else b""
+        if not chunk:
+            break
+        out += chunk
+    if prompt in out:
+        at_prompt()
+    rest, err = proc.communicate(input=((answer + "\r\n") * 100).encode("utf-16-le"),
+                                 timeout=max(1, deadline - time.monotonic()))
+    return subprocess.CompletedProcess(command, proc.returncode, out + rest, err)
 
 
 def missing_drive():
