@@ -27,9 +27,6 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-constexpr int kFileType = 1;
-constexpr int kDirectoryType = 2;
-
 // One name the pattern matched, with its sort key and the type readdir saw.
 struct DirEntry {
   Text name;
@@ -377,9 +374,9 @@ int64_t EntryDate(int number, int selector) {
   const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
   if (!facts.known) return 0;
   int64_t seconds = 0;
-  if (selector == 1) {
+  if (selector == TimeAccessed) {
     seconds = facts.access;
-  } else if (selector == 2) {
+  } else if (selector == TimeModified) {
     seconds = facts.write;
   } else {
     // Creation: the birth time, or where none is kept the older of the

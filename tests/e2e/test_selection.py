@@ -64,6 +64,9 @@ def test_expression_filters_names(tmp_path, expression, expected):
     (["-d", "1", "-a", "1"], (3, DAY), ["f1", "f0"]),
     (["-r", "[024]", "-a", "1"], None, ["f2", "f0"]),  # spares among matching names only
     (["-d", "30000"], (4, DAY), []),
+    (["-d", "106751991167301"], (4, DAY), []),    # beyond 64 bits: no file is old enough
+    (["-d", "94368760191893771"], (4, DAY), []),  # modulo 2^64 this was 128 seconds
+    (["-d", "5000"], (2, 5000 * DAY), ["f1", "f0"]),  # a clock in 2040
 ])
 def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock, expected):
     d = str(tmp_path)

@@ -123,8 +123,9 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
     int type;
     int64_t size;  // -1: not checked
   } expected[] = {
-      {".", 2, -1},       {"..", 2, -1},      {"dangling", 1, 4}, {"file", 1, 5},
-      {"linkdir", 2, -1}, {"linkfile", 1, 4}, {"sub", 2, -1},
+      {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
+      {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
+      {"sub", kDirectoryType, -1},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
   for (const auto& e : expected) {
@@ -160,10 +161,10 @@ TEST_F(FileSystemTest, EntryDateReadsTheSelectedTimeShiftedByTheOffsetNow) {
   ASSERT_NE(localtime_r(&now, &local), nullptr);
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"late"), 0);
   ASSERT_NE(NextEntry(0), 0);
-  EXPECT_EQ(EntryDate(0, 1), accessed + local.tm_gmtoff);
-  EXPECT_EQ(EntryDate(0, 2), -1);
+  EXPECT_EQ(EntryDate(0, TimeAccessed), accessed + local.tm_gmtoff);
+  EXPECT_EQ(EntryDate(0, TimeModified), 2208988800 + local.tm_gmtoff);
   // Birth time, or the change time being older than the write: the file's making.
-  const int64_t created = EntryDate(0, 0);
+  const int64_t created = EntryDate(0, TimeCreated);
   EXPECT_GE(created, CurrentDate() - 60);
   EXPECT_LE(created, CurrentDate());
   EXPECT_EQ(EntryDate(0, 5), created);

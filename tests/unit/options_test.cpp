@@ -105,7 +105,7 @@ TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
   for (const Case& c : cases) {
     fake::Reset();
     fake::directory().path = u"/logs";
-    fake::directory().entries = {{u"app1.log", 1, 10, 0}};
+    fake::directory().entries = {{u"app1.log", kFileType, 10, 0}};
     RunSettings settings;
     settings.inputSpec = c.input;
     ResolveInput(settings);
