@@ -118,11 +118,28 @@ bool ComesBefore(const DirEntry& a, const DirEntry& b) {
   return a.name < b.name;
 }
 
+// Whether a name is one the scan's pattern asks for. A pattern without "*"
+// or "?" names one file exactly, letter case included, as Linux names are;
+// any other goes through the wildcard matcher.
+class NameTest {
+ public:
+  explicit NameTest(const Text& pattern)
+      : exact_(!pattern.empty() && !HasWildcard(pattern)),
+        pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
+  bool Matches(const Text& name, const Text& upper) const {
+    return exact_ ? name == pattern_ : WildcardMatchKeys(pattern_, WildcardKey(name, upper));
+  }
+
+ private:
+  bool exact_;
+  Text pattern_;  // the pattern itself when exact, else its key
+};
+
 // Reads the directory once and hands every entry whose name matches to
 // `onMatch`. Reads through a duplicate so `dirFd` stays usable. Rejected names
 // cost no system call.
 template <typename OnMatch>
-bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
+bool ReadMatches(int dirFd, const NameTest& test, OnMatch onMatch) {
   const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) return false;
   DIR* dir = fdopendir(copy);
@@ -134,7 +151,7 @@ bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
   while (const dirent* entry = readdir(dir)) {
     Text name = TextFromBytes(entry->d_name);
     Text upper = ToUpper(name);
-    if (WildcardMatchUpper(upperPattern, upper)) {
+    if (test.Matches(name, upper)) {
       const auto rank = static_cast<unsigned char>(DotRank(name));
       onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type, rank});
     }
@@ -237,7 +254,7 @@ int64_t FirstMatchSize(const std::string& directory, const Text& pattern) {
   if (dirFd < 0) return kNothingThere;
   bool found = false;
   DirEntry first;
-  ReadMatches(dirFd, ToUpper(pattern), [&](DirEntry&& entry) {
+  ReadMatches(dirFd, NameTest(pattern), [&](DirEntry&& entry) {
     if (!found || ComesBefore(entry, first)) first = std::move(entry);
     found = true;
   });
@@ -317,9 +334,8 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     scan.dirFd = dirFd;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
     scan.entries.reserve(256);
-    const Text upperPattern = ToUpper(pattern.empty() ? Text(u"*.*") : pattern);
     auto add = [&scan](DirEntry&& entry) { scan.entries.push_back(std::move(entry)); };
-    if (!ReadMatches(dirFd, upperPattern, add)) return 0;
+    if (!ReadMatches(dirFd, NameTest(pattern), add)) return 0;
     std::sort(scan.entries.begin(), scan.entries.end(), ComesBefore);
     // The sort keys are not needed again; with millions of names they would
     // double the scan's memory while the caller copies the names out.

@@ -16,8 +16,10 @@ NAMES = ["a.log", "B.LOG", "c.txt", "noext", "d.log.bak", ".hidden", "März.txt"
     ("*.*", NAMES),
     ("*", NAMES),
     ("d.*", ["d.log.bak"]),
-    ("MÄRZ.TXT", ["März.txt"]),
+    ("MÄRZ.TX?", ["März.txt"]),
     ("*.xyz", []),
+    ("*.", ["noext"]),        # a final dot stands for an empty extension
+    ("noex?.", ["noext"]),
 ])
 def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, pattern, expected):
     d = str(tmp_path)
@@ -25,6 +27,23 @@ def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, patter
     os.mkdir(os.path.join(d, "dir.log"))
     result = run(["-f", os.path.join(d, pattern)])
     assert sorted(listed_names(result)) == sorted(expected)
+
+
+@pytest.mark.posix_only  # Windows names ignore letter case
+@pytest.mark.parametrize("name, deleted", [
+    ("app.log", ["app.log"]),
+    ("APP.LOG", ["APP.LOG"]),
+    ("app.Log", []),
+    ("app.", []),     # a name, not a pattern: "app" is another file
+    ("x.ıni", []),  # dotless i: no file of that name
+])
+def test_name_without_wildcards_is_exact(tmp_path, name, deleted):
+    d = str(tmp_path)
+    names = ["app.log", "APP.LOG", "App.Log", "app", "x.ini"]
+    make_files(d, {n: 1 for n in names})
+    result = run(["-f", os.path.join(d, name), "-D", "-b"])
+    assert listed_names(result) == deleted
+    assert sorted(os.listdir(d)) == sorted(set(names) - set(deleted))
 
 
 @pytest.mark.parametrize("expression, expected", [
