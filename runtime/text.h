@@ -24,6 +24,12 @@ Text PathPart(const Text& path);
 // Part after the last "\" or "/", up to a closing double quote.
 Text FilePart(const Text& path);
 
+// Splits a path the user gave into its directory part (up to and including
+// the last separator) and its file part, by the platform's path rules
+// (text_posix / text_win32). Together the parts always name what the value
+// names, never another directory.
+void SplitUserPath(const Text& path, Text& directory, Text& file);
+
 // Case copies, one code unit for one, independent of the user's locale.
 Text ToLower(const Text& text);
 Text ToUpper(const Text& text);
