@@ -172,18 +172,21 @@ EntryFacts FactsFromStat(const struct stat& info) {
   return facts;
 }
 
-EntryFacts ReadFacts(int dirFd, const Text& name) {
-  const std::string bytes = BytesFromText(name);
+EntryFacts ReadFacts(int dirFd, const std::string& bytes) {
   struct statx info {};
   if (statx(dirFd, bytes.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) ==
       0) {
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
-    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
-                      static_cast<uint64_t>(info.stx_ino)};
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
+    const uint64_t birth =
+        facts.hasBirth
+            ? static_cast<uint64_t>(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec
+            : 0;
+    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
+                      static_cast<uint64_t>(info.stx_ino), birth};
     facts.birth = info.stx_btime.tv_sec;
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
@@ -200,7 +203,7 @@ EntryFacts ReadFacts(int dirFd, const Text& name) {
 
 const EntryFacts& FactsOf(int dirFd, const DirEntry& entry, EntryState& state) {
   if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, entry.name);
+    state.facts = ReadFacts(dirFd, BytesFromText(entry.name));
     state.factsLoaded = true;
   }
   return state.facts;
@@ -286,12 +289,11 @@ int64_t PlainPathSize(const std::string& path) {
 // names: never a directory, never a file without any write permission bit;
 // a link goes as a link.
 int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
-  struct stat info {};
-  if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
-  const FileId now{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
-  if (!(now == id)) return 0;  // renamed away and another file put in its place
-  if (S_ISDIR(info.st_mode)) return 0;
-  if (!S_ISLNK(info.st_mode) && (info.st_mode & 0222) == 0) return 0;
+  // Read as the scan read it, so the identities compare field by field.
+  const EntryFacts facts = ReadFacts(dirFd, name);
+  if (!facts.known || !(facts.id == id)) return 0;  // renamed away, or another file made since
+  if (S_ISDIR(facts.mode)) return 0;
+  if (!S_ISLNK(facts.mode) && (facts.mode & 0222) == 0) return 0;
   return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
 }
 
