@@ -194,7 +194,7 @@ def recreate_on_freed_inode(path, content):
     (lambda p: (os.rename(p, p + ".1"), make_files(os.path.dirname(p), {"app.log": 20})),
      ["app.log", "app.log.1"]),
     (lambda p: recreate_on_freed_inode(p, 20), ["app.log"]),
-])
+], ids=["renamed", "deleted"])
 def test_file_replaced_at_prompt_is_not_deleted(tmp_path, replace, left):
     d = str(tmp_path)
     make_files(d, {"app.log": 10})
