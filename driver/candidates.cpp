@@ -1,6 +1,9 @@
 // Collection of the files found by the scan and the three filter passes.
 #include "driver/candidates.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "runtime/dates.h"
 #include "runtime/file_system.h"
 #include "runtime/regex.h"
@@ -9,17 +12,12 @@ namespace {
 
 constexpr int kScan = 0;
 constexpr int kNamePattern = 0;
-constexpr int kFileType = 1;
-constexpr int kCreationTime = 0;
 
-// Wrapping 64-bit arithmetic: overflow is part of the age rule, not an error.
-int64_t WrapAdd(int64_t a, int64_t b) {
-  return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
-}
+// Room for the exact age sums: three 64-bit values times at most 86,400.
+__extension__ typedef __int128 Wide;
 
-int64_t WrapMultiply(int64_t a, int64_t b) {
-  return static_cast<int64_t>(static_cast<uint64_t>(a) * static_cast<uint64_t>(b));
-}
+constexpr Wide kLargest = std::numeric_limits<int64_t>::max();
+constexpr Wide kSmallest = std::numeric_limits<int64_t>::min();
 
 }  // namespace
 
@@ -40,7 +38,7 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     entry->path = &settings.directory;
     entry->name = EntryName(kScan);
     entry->size = EntrySize(kScan);
-    entry->created = EntryDate(kScan, kCreationTime);
+    entry->created = EntryDate(kScan, TimeCreated);
     entry->id = id;
   }
   CloseScan(kScan);
@@ -56,18 +54,18 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
 }
 
 int64_t MinimumAge(const RunSettings& settings) {
-  int64_t age = WrapMultiply(settings.minMinutes, 60);
-  age = WrapAdd(age, WrapMultiply(settings.minHours, 3600));
-  return WrapAdd(age, WrapMultiply(settings.minDays, 86400));
+  const Wide age = Wide{settings.minMinutes} * 60 + Wide{settings.minHours} * 3600 +
+                   Wide{settings.minDays} * 86400;
+  return static_cast<int64_t>(std::clamp(age, kSmallest, kLargest));
 }
 
 void FilterByAge(const RunSettings& settings, CandidateList& list) {
-  int64_t minAge = MinimumAge(settings);
+  const int64_t minAge = MinimumAge(settings);
   if (minAge <= 0) return;
   SortNewestFirst(list);
   while (FileEntry* entry = ListNext(list)) {
-    int64_t limit = WrapAdd(CurrentDate(), WrapMultiply(minAge, -1));
-    if (entry->created >= limit) ListRemoveCurrent(list);
+    // Exact: a minimum age beyond every date leaves no entry old enough.
+    if (Wide{entry->created} >= Wide{CurrentDate()} - minAge) ListRemoveCurrent(list);
   }
 }
 

@@ -34,5 +34,6 @@ void FilterByAge(const RunSettings& settings, CandidateList& list);
 // Removes the spareCount newest entries.
 void SpareNewest(const RunSettings& settings, CandidateList& list);
 
-// Minimum age in seconds, in wrapping 64-bit arithmetic.
+// Minimum age in seconds, computed exactly; a total beyond the 64-bit range
+// counts as its nearest limit.
 int64_t MinimumAge(const RunSettings& settings);

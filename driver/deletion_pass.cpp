@@ -8,7 +8,7 @@ namespace {
 
 // Unit thresholds of the freed size, largest first.
 struct SizeUnit {
-  int64_t divisor;
+  uint64_t divisor;
   const char16_t* text;
 };
 constexpr SizeUnit kSizeUnits[] = {
@@ -62,10 +62,12 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
   }
 }
 
-Text FormatFreedSize(int64_t bytes) {
+Text FormatFreedSize(int64_t bytesFreed) {
+  const uint64_t bytes = static_cast<uint64_t>(bytesFreed);
   for (const SizeUnit& unit : kSizeUnits) {
     if (bytes >= unit.divisor || unit.divisor == 1) {
-      return FormatInteger(bytes / unit.divisor) + unit.text;
+      // At most 2^34 (GiB of a 64-bit count), so the quotient fits.
+      return FormatInteger(static_cast<int64_t>(bytes / unit.divisor)) + unit.text;
     }
   }
   return Text();

@@ -10,5 +10,6 @@ void DeletionPass(RunSettings& settings, CandidateList& list);
 // Prints the closing lines: nothing found, or count and freed size.
 void PrintSummary(const RunSettings& settings, const CandidateList& list);
 
-// The freed size in the largest unit it reaches, e.g. "3 KiB".
-Text FormatFreedSize(int64_t bytes);
+// The freed size in the largest unit it reaches, e.g. "3 KiB"; the sum is
+// an unsigned count modulo 2^64.
+Text FormatFreedSize(int64_t bytesFreed);

@@ -7,6 +7,8 @@
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
+constexpr int kFirstYear = 1970;
+constexpr int kLastYear = 9999;
 
 bool IsLeapYear(int64_t year) {
   return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
@@ -49,26 +51,15 @@ CivilDate CivilFromDays(int64_t days) {
   return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
 }
 
-// True when the moment lies after 2038-01-19 03:14:07, the last date value.
-bool IsPastLastDate(int year, int month, int day, int hour, int minute, int second) {
-  if (year != 2038) return year > 2038;
-  if (month != 1) return true;
-  if (day != 19) return day > 19;
-  if (hour != 3) return hour > 3;
-  if (minute != 14) return minute > 14;
-  return second > 7;
-}
-
 }  // namespace
 
 int64_t DateFromFields(int year, int month, int day, int hour, int minute, int second) {
-  if (year < 1970 || year > 2038) return kNoDate;
+  if (year < kFirstYear || year > kLastYear) return kNoDate;
   if (month < 1 || month > 12) return kNoDate;
   if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
     return kNoDate;
   }
   if (day < 1 || day > DaysInMonth(year, month)) return kNoDate;
-  if (IsPastLastDate(year, month, day, hour, minute, second)) return kNoDate;
   return DaysFromCivil(year, month, day) * kSecondsPerDay + int64_t{hour} * 3600 +
          int64_t{minute} * 60 + second;
 }

@@ -1,12 +1,11 @@
 // Date values: seconds from 1970-01-01 00:00:00 on the local wall clock,
-// counted without zone or daylight-saving shift; 0 to 2147483647, -1 for no
-// valid date.
+// counted without zone or daylight-saving shift; valid up to 9999-12-31
+// 23:59:59 (253402300799), -1 for no valid date.
 #pragma once
 
 #include <cstdint>
 
 inline constexpr int64_t kNoDate = -1;
-inline constexpr int64_t kLastDate = 2147483647;
 
 // The date value of local calendar fields, or -1 when they name no date in
 // range.

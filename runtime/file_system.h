@@ -13,6 +13,13 @@ extern const char16_t kPathSeparator;
 inline constexpr int64_t kNothingThere = -1;
 inline constexpr int64_t kDirectorySize = -2;
 
+// Entry types that EntryType answers; 0 when there is no scan.
+inline constexpr int kFileType = 1;
+inline constexpr int kDirectoryType = 2;
+
+// Time selectors of EntryDate; any other value selects the creation time.
+enum TimeSelector : int { TimeCreated = 0, TimeAccessed = 1, TimeModified = 2 };
+
 // Size of the file the path names (its first match when the last component
 // holds wildcards); -2 for a directory or drive; -1 when nothing usable.
 int64_t PathSize(const Text& path);
@@ -24,7 +31,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern);
 // Makes the next entry current; 0 at the end or without a scan.
 int NextEntry(int number);
 
-// 1 file, 2 directory, 0 no scan.
+// kFileType, kDirectoryType, or 0 without a scan.
 int EntryType(int number);
 
 // The current entry's name; empty without a scan.
@@ -33,9 +40,8 @@ Text EntryName(int number);
 // The current entry's size in bytes; 0 without a scan.
 int64_t EntrySize(int number);
 
-// Date value of the current entry's time: selector 1 last access, 2 last
-// write, anything else creation. 0 without a scan or when the time can't be
-// converted, -1 outside the range of date values.
+// Date value of the current entry's time (a TimeSelector). 0 without a scan
+// or when the time can't be converted, -1 outside the range of date values.
 int64_t EntryDate(int number, int selector);
 
 // What names one file while it exists: the device or volume and the inode or
@@ -43,6 +49,10 @@ int64_t EntryDate(int number, int selector);
 struct FileId {
   uint64_t volume = 0;
   uint64_t file = 0;
+  // Birth time in nanoseconds where the file system keeps one, else 0: an
+  // inode number freed by a deletion and given to a new file at once (as
+  // Linux file systems do) still tells the two files apart.
+  uint64_t birth = 0;
   bool operator==(const FileId&) const = default;
 };
 

@@ -27,9 +27,6 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-constexpr int kFileType = 1;
-constexpr int kDirectoryType = 2;
-
 // One name the pattern matched, with its sort key and the type readdir saw.
 struct DirEntry {
   Text name;
@@ -121,11 +118,28 @@ bool ComesBefore(const DirEntry& a, const DirEntry& b) {
   return a.name < b.name;
 }
 
+// Whether a name is one the scan's pattern asks for. A pattern without "*"
+// or "?" names one file exactly, letter case included, as Linux names are;
+// any other goes through the wildcard matcher.
+class NameTest {
+ public:
+  explicit NameTest(const Text& pattern)
+      : exact_(!pattern.empty() && !HasWildcard(pattern)),
+        pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
+  bool Matches(const Text& name, const Text& upper) const {
+    return exact_ ? name == pattern_ : WildcardMatchKeys(pattern_, WildcardKey(name, upper));
+  }
+
+ private:
+  bool exact_;
+  Text pattern_;  // the pattern itself when exact, else its key
+};
+
 // Reads the directory once and hands every entry whose name matches to
 // `onMatch`. Reads through a duplicate so `dirFd` stays usable. Rejected names
 // cost no system call.
 template <typename OnMatch>
-bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
+bool ReadMatches(int dirFd, const NameTest& test, OnMatch onMatch) {
   const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) return false;
   DIR* dir = fdopendir(copy);
@@ -137,7 +151,7 @@ bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
   while (const dirent* entry = readdir(dir)) {
     Text name = TextFromBytes(entry->d_name);
     Text upper = ToUpper(name);
-    if (WildcardMatchUpper(upperPattern, upper)) {
+    if (test.Matches(name, upper)) {
       const auto rank = static_cast<unsigned char>(DotRank(name));
       onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type, rank});
     }
@@ -158,18 +172,21 @@ EntryFacts FactsFromStat(const struct stat& info) {
   return facts;
 }
 
-EntryFacts ReadFacts(int dirFd, const Text& name) {
-  const std::string bytes = BytesFromText(name);
+EntryFacts ReadFacts(int dirFd, const std::string& bytes) {
   struct statx info {};
   if (statx(dirFd, bytes.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) ==
       0) {
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
-    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
-                      static_cast<uint64_t>(info.stx_ino)};
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
+    const uint64_t birth =
+        facts.hasBirth
+            ? static_cast<uint64_t>(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec
+            : 0;
+    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
+                      static_cast<uint64_t>(info.stx_ino), birth};
     facts.birth = info.stx_btime.tv_sec;
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
@@ -186,7 +203,7 @@ EntryFacts ReadFacts(int dirFd, const Text& name) {
 
 const EntryFacts& FactsOf(int dirFd, const DirEntry& entry, EntryState& state) {
   if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, entry.name);
+    state.facts = ReadFacts(dirFd, BytesFromText(entry.name));
     state.factsLoaded = true;
   }
   return state.facts;
@@ -240,7 +257,7 @@ int64_t FirstMatchSize(const std::string& directory, const Text& pattern) {
   if (dirFd < 0) return kNothingThere;
   bool found = false;
   DirEntry first;
-  ReadMatches(dirFd, ToUpper(pattern), [&](DirEntry&& entry) {
+  ReadMatches(dirFd, NameTest(pattern), [&](DirEntry&& entry) {
     if (!found || ComesBefore(entry, first)) first = std::move(entry);
     found = true;
   });
@@ -272,12 +289,11 @@ int64_t PlainPathSize(const std::string& path) {
 // names: never a directory, never a file without any write permission bit;
 // a link goes as a link.
 int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
-  struct stat info {};
-  if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
-  const FileId now{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
-  if (!(now == id)) return 0;  // renamed away and another file put in its place
-  if (S_ISDIR(info.st_mode)) return 0;
-  if (!S_ISLNK(info.st_mode) && (info.st_mode & 0222) == 0) return 0;
+  // Read as the scan read it, so the identities compare field by field.
+  const EntryFacts facts = ReadFacts(dirFd, name);
+  if (!facts.known || !(facts.id == id)) return 0;  // renamed away, or another file made since
+  if (S_ISDIR(facts.mode)) return 0;
+  if (!S_ISLNK(facts.mode) && (facts.mode & 0222) == 0) return 0;
   return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
 }
 
@@ -320,9 +336,8 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     scan.dirFd = dirFd;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
     scan.entries.reserve(256);
-    const Text upperPattern = ToUpper(pattern.empty() ? Text(u"*.*") : pattern);
     auto add = [&scan](DirEntry&& entry) { scan.entries.push_back(std::move(entry)); };
-    if (!ReadMatches(dirFd, upperPattern, add)) return 0;
+    if (!ReadMatches(dirFd, NameTest(pattern), add)) return 0;
     std::sort(scan.entries.begin(), scan.entries.end(), ComesBefore);
     // The sort keys are not needed again; with millions of names they would
     // double the scan's memory while the caller copies the names out.
@@ -377,9 +392,9 @@ int64_t EntryDate(int number, int selector) {
   const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
   if (!facts.known) return 0;
   int64_t seconds = 0;
-  if (selector == 1) {
+  if (selector == TimeAccessed) {
     seconds = facts.access;
-  } else if (selector == 2) {
+  } else if (selector == TimeModified) {
     seconds = facts.write;
   } else {
     // Creation: the birth time, or where none is kept the older of the

@@ -24,9 +24,11 @@ Text PathPart(const Text& path);
 // Part after the last "\" or "/", up to a closing double quote.
 Text FilePart(const Text& path);
 
-// Length of a leading drive prefix that names a drive's current directory
-// ("C:" in "C:*.tmp"); 0 where paths have no drives (text_posix / text_win32).
-size_t DrivePrefixLength(const Text& path);
+// Splits a path the user gave into its directory part (up to and including
+// the last separator) and its file part, by the platform's path rules
+// (text_posix / text_win32). Together the parts always name what the value
+// names, never another directory.
+void SplitUserPath(const Text& path, Text& directory, Text& file);
 
 // Case copies, one code unit for one, independent of the user's locale.
 Text ToLower(const Text& text);

@@ -1,5 +1,6 @@
-// Case mapping for the POSIX build: a fixed simple Unicode case mapping from
-// the C.UTF-8 locale, never the user's locale, one code unit for one.
+// Text rules of the POSIX build: a fixed simple Unicode case mapping from the
+// C.UTF-8 locale (never the user's locale, one code unit for one), and paths
+// whose only separator is "/".
 #include <locale.h>
 #include <wctype.h>
 
@@ -37,6 +38,11 @@ void MapToLower(char16_t* units, size_t count) {
   for (size_t i = 0; i < count; ++i) units[i] = MapUnit(units[i], false);
 }
 
-size_t DrivePrefixLength(const Text&) {
-  return 0;
+// Only "/" separates: "\" and double quotes are name characters on POSIX, so
+// nothing is stripped and no other unit ends a part.
+void SplitUserPath(const Text& path, Text& directory, Text& file) {
+  const size_t slash = path.rfind(u'/');
+  const size_t cut = slash == Text::npos ? 0 : slash + 1;
+  directory = path.substr(0, cut);
+  file = path.substr(cut);
 }

@@ -1,5 +1,6 @@
-// Case mapping for the Windows build: the system's whole-string mapping
-// (CharUpperW/CharLowerW) on a NUL-terminated copy, one unit for one.
+// Text rules of the Windows build: the system's whole-string case mapping
+// (CharUpperW/CharLowerW) on a NUL-terminated copy, one unit for one, and
+// paths split with PathPart and FilePart.
 #include "runtime/text_win32.h"
 
 #include <windows.h>
@@ -42,8 +43,33 @@ void MapToLower(char16_t* units, size_t count) {
   MapThroughCopy(units, count, CallCharLower);
 }
 
-size_t DrivePrefixLength(const Text& path) {
-  if (path.size() < 2 || path[1] != u':') return 0;
-  const char16_t letter = path[0];
-  return (letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z') ? 2 : 0;
+// "C:*.tmp" names drive C's current directory and the pattern after the
+// colon, so the scan and the deletions both look there.
+static void SplitDrivePrefix(Text& directory, Text& file) {
+  if (!directory.empty() || file.size() < 2 || file[1] != u':') return;
+  const char16_t letter = file[0];
+  if (!((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z'))) return;
+  directory = file.substr(0, 2);
+  file.erase(0, 2);
+}
+
+// The path and file parts stop at "|" and end at a double quote; when they
+// don't add up to the whole value (apart from enclosing quotes), taking them
+// would name another directory or file than the one given, so the value is
+// split literally at its last separator instead.
+void SplitUserPath(const Text& path, Text& directory, Text& file) {
+  directory = PathPart(path);
+  file = FilePart(path);
+  Text body = path;
+  if (!body.empty() && body.front() == u'"') {
+    body.erase(0, 1);
+    if (!body.empty() && body.back() == u'"') body.pop_back();
+  }
+  if (directory + file != body) {
+    size_t cut = body.find_last_of(u"\\/");
+    cut = cut == Text::npos ? 0 : cut + 1;
+    directory = body.substr(0, cut);
+    file = body.substr(cut);
+  }
+  SplitDrivePrefix(directory, file);
 }

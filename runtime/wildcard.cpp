@@ -1,7 +1,9 @@
 // Wildcard matching as the Windows directory search does it for the patterns
-// users give: "*" any run, "?" exactly one unit, letter case ignored, and a
-// final ".*" that also matches a name's end, so "*.*" matches every name and
-// "app.*" matches "app". Short (8.3) names are not matched.
+// users give: "*" any run, "?" exactly one unit, letter case ignored. A final
+// ".*" also matches a name's end, so "*.*" matches every name and "app.*"
+// matches "app"; a final "." also matches a name's end (an empty extension),
+// so "app." matches "app" and "*." the names without a dot. Short (8.3)
+// names are not matched.
 #include "runtime/wildcard.h"
 
 #include <string_view>
@@ -33,16 +35,52 @@ bool MatchWhole(std::u16string_view pattern, std::u16string_view name) {
   return p == pattern.size();
 }
 
+// The name against `stem`, the pattern without its final ".", where that dot
+// stood for the name's end. A "*" right before the dot stops at the name's
+// last dot, as the Windows search has it: "*." never matches "a.b".
+bool MatchWithEmptyExtension(std::u16string_view stem, std::u16string_view name) {
+  if (!stem.ends_with(u'*')) return MatchWhole(stem, name);
+  stem.remove_suffix(1);
+  const size_t lastDot = name.rfind(u'.');
+  for (size_t end = lastDot == std::u16string_view::npos ? 0 : lastDot + 1; end <= name.size();
+       ++end) {
+    if (MatchWhole(stem, name.substr(0, end))) return true;
+  }
+  return false;
+}
+
+bool IsAscii(char16_t unit) {
+  return unit < 0x80;
+}
+
 }  // namespace
 
-bool WildcardMatchUpper(const Text& upperPattern, const Text& upperName) {
-  std::u16string_view pattern = upperPattern.empty() ? u"*.*" : std::u16string_view(upperPattern);
-  if (MatchWhole(pattern, upperName)) return true;
-  return pattern.ends_with(u".*") && MatchWhole(pattern.substr(0, pattern.size() - 2), upperName);
+Text WildcardKey(const Text& text, const Text& upper) {
+  Text key = upper;
+  for (size_t i = 0; i < key.size() && i < text.size(); ++i) {
+    if (!IsAscii(text[i]) && IsAscii(key[i])) key[i] = text[i];
+  }
+  return key;
+}
+
+Text WildcardKey(const Text& text) {
+  return WildcardKey(text, ToUpper(text));
+}
+
+bool WildcardMatchKeys(const Text& patternKey, const Text& nameKey) {
+  const std::u16string_view pattern =
+      patternKey.empty() ? std::u16string_view(u"*.*") : std::u16string_view(patternKey);
+  const std::u16string_view name = nameKey;
+  if (MatchWhole(pattern, name)) return true;
+  if (pattern.ends_with(u".*") && MatchWhole(pattern.substr(0, pattern.size() - 2), name)) {
+    return true;
+  }
+  return pattern.ends_with(u'.') &&
+         MatchWithEmptyExtension(pattern.substr(0, pattern.size() - 1), name);
 }
 
 bool WildcardMatch(const Text& pattern, const Text& name) {
-  return WildcardMatchUpper(ToUpper(pattern), ToUpper(name));
+  return WildcardMatchKeys(WildcardKey(pattern), WildcardKey(name));
 }
 
 bool HasWildcard(const Text& text) {

@@ -4,11 +4,19 @@
 
 #include "runtime/text.h"
 
+// The form in which the matcher compares texts: the ToUpper copy, except
+// that a non-ASCII unit whose upper case is ASCII (ı, ſ) stays as it is, so
+// no non-ASCII letter ever matches an ASCII one.
+Text WildcardKey(const Text& text);
+
+// The same from a text and its ToUpper copy, without mapping again.
+Text WildcardKey(const Text& text, const Text& upper);
+
 // True when the name matches the pattern. An empty pattern counts as "*.*".
 bool WildcardMatch(const Text& pattern, const Text& name);
 
-// The same test on texts already mapped with ToUpper.
-bool WildcardMatchUpper(const Text& upperPattern, const Text& upperName);
+// The same test on texts already made into keys with WildcardKey.
+bool WildcardMatchKeys(const Text& patternKey, const Text& nameKey);
 
 // True when the text holds "*" or "?".
 bool HasWildcard(const Text& text);

@@ -138,33 +138,74 @@ def listed_names_of(lines):
     return [l.split(" ")[1] for l in lines if l.startswith("Datei ")]
 
 
+def start_until_prompt(args):
+    """The tool with piped answers, started and read up to its first prompt."""
+    proc = subprocess.Popen([BIN] + args, env=base_env(), stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    out = b""
+    while PROMPT.encode("utf-16-le") not in out:
+        chunk = os.read(proc.stdout.fileno(), 4096)
+        assert chunk, out
+        out += chunk
+    return proc, out
+
+
+def answer_and_finish(proc, out, answers):
+    proc.stdin.write(answers)
+    proc.stdin.close()
+    out += proc.stdout.read()
+    assert proc.wait(timeout=30) == 0
+    assert proc.stderr.read() == b""
+    return decode_lines(out)
+
+
 @pytest.mark.posix_only
 def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
     base = str(tmp_path)
     d, moved, other = (os.path.join(base, n) for n in ("logs", "logs.orig", "other"))
     make_files(d, {"a.log": 1, "b.log": 2})
     make_files(other, {"a.log": 3, "b.log": 4})
-    proc = subprocess.Popen([BIN, "-f", os.path.join(d, "*.log"), "-D"], env=base_env(),
-                            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE)
-    out = b""
-    while PROMPT.encode("utf-16-le") not in out:
-        chunk = os.read(proc.stdout.fileno(), 4096)
-        assert chunk, out
-        out += chunk
+    proc, out = start_until_prompt(["-f", os.path.join(d, "*.log"), "-D"])
     os.rename(d, moved)
     os.symlink(other, d)
-    proc.stdin.write(utf16("j", "j"))
-    proc.stdin.close()
-    out += proc.stdout.read()
-    assert proc.wait(timeout=30) == 0
-    assert proc.stderr.read() == b""
+    lines = answer_and_finish(proc, out, utf16("j", "j"))
     assert sorted(os.listdir(other)) == ["a.log", "b.log"]
-    lines = decode_lines(out)
     # The deletions stay in the directory that was scanned.
     assert [l for l in lines if l.startswith("Datei ")] == [
         "Datei %s wird gelöscht. %sOK!" % (n, PROMPT) for n in listed_names_of(lines)]
     assert os.listdir(moved) == []
+
+
+def recreate_on_freed_inode(path, content):
+    """Delete the file and make a new one under its name, on the same inode
+    number when the file system hands it out again (it usually does)."""
+    inode = os.stat(path).st_ino
+    os.remove(path)
+    for _ in range(50):
+        make_files(os.path.dirname(path), {os.path.basename(path): content})
+        if os.stat(path).st_ino == inode:
+            return
+        os.remove(path)
+    make_files(os.path.dirname(path), {os.path.basename(path): content})
+
+
+@pytest.mark.posix_only
+@pytest.mark.parametrize("replace, left", [
+    (lambda p: (os.rename(p, p + ".1"), make_files(os.path.dirname(p), {"app.log": 20})),
+     ["app.log", "app.log.1"]),
+    (lambda p: recreate_on_freed_inode(p, 20), ["app.log"]),
+], ids=["renamed", "deleted"])
+def test_file_replaced_at_prompt_is_not_deleted(tmp_path, replace, left):
+    d = str(tmp_path)
+    make_files(d, {"app.log": 10})
+    proc, out = start_until_prompt(["-f", d, "-D"])
+    replace(os.path.join(d, "app.log"))  # another file under the listed name
+    lines = answer_and_finish(proc, out, utf16("J"))
+    assert [l for l in lines if l.startswith("Datei ")] == [
+        "Datei app.log wird gelöscht. " + PROMPT + "Fehler!"]
+    assert lines[-1].endswith("Fehler!")  # nothing deleted: no summary
+    assert sorted(os.listdir(d)) == left
+    assert os.path.getsize(os.path.join(d, "app.log")) == 20
 
 
 @pytest.mark.posix_only

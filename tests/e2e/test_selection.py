@@ -16,8 +16,10 @@ NAMES = ["a.log", "B.LOG", "c.txt", "noext", "d.log.bak", ".hidden", "März.txt"
     ("*.*", NAMES),
     ("*", NAMES),
     ("d.*", ["d.log.bak"]),
-    ("MÄRZ.TXT", ["März.txt"]),
+    ("MÄRZ.TX?", ["März.txt"]),
     ("*.xyz", []),
+    ("*.", ["noext"]),  # a final dot stands for an empty extension
+    ("noex?.", ["noext"]),
 ])
 def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, pattern, expected):
     d = str(tmp_path)
@@ -25,6 +27,23 @@ def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, patter
     os.mkdir(os.path.join(d, "dir.log"))
     result = run(["-f", os.path.join(d, pattern)])
     assert sorted(listed_names(result)) == sorted(expected)
+
+
+@pytest.mark.posix_only  # Windows names ignore letter case
+@pytest.mark.parametrize("name, deleted", [
+    ("app.log", ["app.log"]),
+    ("APP.LOG", ["APP.LOG"]),
+    ("app.Log", []),
+    ("app.", []),     # a name, not a pattern: "app" is another file
+    ("x.ıni", []),  # dotless i: no file of that name
+])
+def test_name_without_wildcards_is_exact(tmp_path, name, deleted):
+    d = str(tmp_path)
+    names = ["app.log", "APP.LOG", "App.Log", "app", "x.ini"]
+    make_files(d, {n: 1 for n in names})
+    result = run(["-f", os.path.join(d, name), "-D", "-b"])
+    assert listed_names(result) == deleted
+    assert sorted(os.listdir(d)) == sorted(set(names) - set(deleted))
 
 
 @pytest.mark.parametrize("expression, expected", [
@@ -64,6 +83,9 @@ def test_expression_filters_names(tmp_path, expression, expected):
     (["-d", "1", "-a", "1"], (3, DAY), ["f1", "f0"]),
     (["-r", "[024]", "-a", "1"], None, ["f2", "f0"]),  # spares among matching names only
     (["-d", "30000"], (4, DAY), []),
+    (["-d", "106751991167301"], (4, DAY), []),    # beyond 64 bits: no file is old enough
+    (["-d", "94368760191893771"], (4, DAY), []),  # modulo 2^64 this was 128 seconds
+    (["-d", "5000"], (2, 5000 * DAY), ["f1", "f0"]),  # a clock in 2040
 ])
 def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock, expected):
     d = str(tmp_path)

@@ -131,3 +131,24 @@ def test_bar_and_quote_keep_to_the_named_directory(tmp_path, inner, pattern, lef
         "Eingangspfad: " + os.path.join(d, inner) + os.sep, "Eingangsdatei: " + pattern]
     assert sorted(os.listdir(d)) == sorted([inner, "outer.log", "x"])
     assert sorted(os.listdir(os.path.join(d, inner))) == left
+
+
+@pytest.mark.posix_only  # on Windows "\" separates and quotes enclose the value
+@pytest.mark.parametrize("value, deleted", [
+    ("a\\b.log", ["a\\b.log"]),  # not b.log in the directory "a\"
+    ('"q/y"', []),               # the directory '"q', not q
+    ('""', ['""']),              # a name, never the current directory
+    ('"', []),
+])
+def test_backslash_and_quotes_are_name_characters(tmp_path, value, deleted):
+    d = str(tmp_path)
+    files = {"a\\b.log": 1, '""': 2, "keep.log": 3}
+    make_files(d, files)
+    make_files(os.path.join(d, "a\\"), {"b.log": 4})
+    make_files(os.path.join(d, "q"), {"y": 5})
+    result = run(["-f", value, "-D", "-b"], cwd=d)
+    assert result.returncode == 0
+    assert listed_names(result) == deleted
+    assert sorted(os.listdir(d)) == sorted(set(files) - set(deleted) | {"a\\", "q"})
+    assert os.listdir(os.path.join(d, "a\\")) == ["b.log"]
+    assert os.listdir(os.path.join(d, "q")) == ["y"]

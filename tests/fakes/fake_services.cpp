@@ -126,7 +126,7 @@ int64_t PathSize(const Text& path) {
   if (path == directory().path) return kDirectorySize;
   for (const fake::Entry& entry : directory().entries) {
     if (directory().path + u"/" + entry.name == path) {
-      return entry.type == 2 ? kDirectorySize : entry.size;
+      return entry.type == kDirectoryType ? kDirectorySize : entry.size;
     }
   }
   return kNothingThere;
@@ -178,7 +178,7 @@ int RemoveFile(const Text& path, const FileId& id) {
   if (directory().undeletable.count(name) != 0) return 0;
   auto& entries = directory().entries;
   for (auto it = entries.begin(); it != entries.end(); ++it) {
-    if (it->name == name && it->type == 1 && it->id == id.file) {
+    if (it->name == name && it->type == kFileType && it->id == id.file) {
       entries.erase(it);
       return 1;
     }

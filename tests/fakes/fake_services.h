@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file_system.h"
 #include "runtime/text.h"
 
 namespace fake {
 
 struct Entry {
   Text name;
-  int type = 1;  // 1 file, 2 directory
+  int type = kFileType;  // or kDirectoryType
   int64_t size = 0;
   int64_t created = 0;
   uint64_t id = 0;       // file identity; change it to stand for a new file

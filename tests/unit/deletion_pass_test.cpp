@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -25,7 +26,7 @@ std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
   fake::directory().path = settings.directory;
   int64_t created = 1000;
   for (const File& file : files)
-    fake::directory().entries.push_back({file.name, 1, file.size, created--});
+    fake::directory().entries.push_back({file.name, kFileType, file.size, created--});
   fake::answers() = std::move(answers);
   CandidateList list;
   CollectCandidates(settings, list);
@@ -67,6 +68,10 @@ TEST(DeletionPass, BatchSummaryCountsAndUnits) {
       {{{u"a", 1048576}, {u"b", 1048575}},
        u"Es wurden 2 Dateien gelöscht.",
        u"Dabei wurden 1 MiB freigegeben."},
+      // Two sparse files of 2^63 - 1 bytes: the sum counts modulo 2^64, unsigned.
+      {{{u"a", INT64_MAX}, {u"b", INT64_MAX}},
+       u"Es wurden 2 Dateien gelöscht.",
+       u"Dabei wurden 17179869183 GiB freigegeben."},
   };
   for (const Case& c : cases) {
     RunSettings settings = Mode(1, 1);
@@ -95,16 +100,21 @@ TEST(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   RunSettings settings = Mode(1, 1);
   fake::Reset();
   fake::directory().path = settings.directory;
-  fake::directory().entries = {{u"locked", 1, 5, 2}, {u"free", 1, 7, 1}};
+  fake::directory().entries = {{u"locked", kFileType, 5, 3, 1},
+                               {u"swapped", kFileType, 6, 2, 2},
+                               {u"free", kFileType, 7, 1, 3}};
   fake::directory().undeletable = {u"locked"};
   CandidateList list;
   CollectCandidates(settings, list);
+  fake::directory().entries[1].id = 4;  // renamed away and another file made under its name
   DeletionPass(settings, list);
   PrintSummary(settings, list);
   EXPECT_EQ(
       fake::OutputLines(),
-      (std::vector<Text>{u"Datei locked wird gelöscht. Fehler!", u"Datei free wird gelöscht. OK!",
+      (std::vector<Text>{u"Datei locked wird gelöscht. Fehler!",
+                         u"Datei swapped wird gelöscht. Fehler!", u"Datei free wird gelöscht. OK!",
                          u"", u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 7 B freigegeben."}));
+  EXPECT_EQ(fake::directory().entries.size(), 2u);  // the new "swapped" stays
 }
 
 TEST(DeletionPass, ConfirmationAnswers) {
@@ -154,7 +164,9 @@ TEST(DeletionPass, FreedSizeThresholds) {
                         {1048576, u"1 MiB"},
                         {1073741823, u"1023 MiB"},
                         {1073741824, u"1 GiB"},
-                        {5497558138880, u"5120 GiB"}};
+                        {5497558138880, u"5120 GiB"},
+                        {INT64_MIN, u"8589934592 GiB"},
+                        {-1, u"17179869183 GiB"}};
   for (const Case& c : cases) EXPECT_EQ(FormatFreedSize(c.bytes), c.text) << c.bytes;
 }
 

@@ -48,11 +48,18 @@ class FileSystemTest : public testing::Test {
     struct stat info {};
     return lstat(Path(relative).c_str(), &info) == 0;
   }
-  // Identity of what the path names now, links not followed; none when missing.
+  // Identity a scan reports for what the path names now, as the driver hands
+  // it to RemoveFile; none when nothing is there. Uses scan 1.
   FileId IdOf(const std::string& relative) const {
-    struct stat info {};
-    if (lstat(Path(relative).c_str(), &info) != 0) return FileId{};
-    return FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+    const size_t slash = relative.rfind('/');
+    const std::string directory = slash == std::string::npos ? "" : relative.substr(0, slash);
+    FileId id;
+    if (OpenScan(1, PathText(directory), TextFromBytes(relative.substr(slash + 1))) != 0 &&
+        NextEntry(1) != 0) {
+      EntryId(1, id);
+    }
+    CloseScan(1);
+    return id;
   }
   // Names one scan hands out, in order.
   static Names ScanNames(const Text& directory, const Text& pattern) {
@@ -123,8 +130,9 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
     int type;
     int64_t size;  // -1: not checked
   } expected[] = {
-      {".", 2, -1},       {"..", 2, -1},      {"dangling", 1, 4}, {"file", 1, 5},
-      {"linkdir", 2, -1}, {"linkfile", 1, 4}, {"sub", 2, -1},
+      {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
+      {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
+      {"sub", kDirectoryType, -1},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
   for (const auto& e : expected) {
@@ -160,10 +168,10 @@ TEST_F(FileSystemTest, EntryDateReadsTheSelectedTimeShiftedByTheOffsetNow) {
   ASSERT_NE(localtime_r(&now, &local), nullptr);
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"late"), 0);
   ASSERT_NE(NextEntry(0), 0);
-  EXPECT_EQ(EntryDate(0, 1), accessed + local.tm_gmtoff);
-  EXPECT_EQ(EntryDate(0, 2), -1);
+  EXPECT_EQ(EntryDate(0, TimeAccessed), accessed + local.tm_gmtoff);
+  EXPECT_EQ(EntryDate(0, TimeModified), 2208988800 + local.tm_gmtoff);
   // Birth time, or the change time being older than the write: the file's making.
-  const int64_t created = EntryDate(0, 0);
+  const int64_t created = EntryDate(0, TimeCreated);
   EXPECT_GE(created, CurrentDate() - 60);
   EXPECT_LE(created, CurrentDate());
   EXPECT_EQ(EntryDate(0, 5), created);
@@ -236,6 +244,24 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   }
   EXPECT_TRUE(Exists("outside"));
   EXPECT_EQ(RemoveFile(u"", FileId{}), 0);
+}
+
+TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
+  Write("renamed");
+  Write("deleted");
+  const FileId renamed = IdOf("renamed");
+  const FileId deleted = IdOf("deleted");
+  ASSERT_EQ(rename(Path("renamed").c_str(), Path("renamed.1").c_str()), 0);
+  ASSERT_EQ(unlink(Path("deleted").c_str()), 0);
+  Write("renamed");
+  Write("deleted");  // often gets the freed inode number back
+  EXPECT_EQ(RemoveFile(PathText("renamed"), renamed), 0);
+  EXPECT_EQ(RemoveFile(PathText("deleted"), deleted), 0);
+  EXPECT_TRUE(Exists("renamed") && Exists("renamed.1") && Exists("deleted"));
+  FileId reborn = IdOf("deleted");
+  reborn.birth ^= 1;  // the same inode number, made at another moment
+  EXPECT_EQ(RemoveFile(PathText("deleted"), reborn), 0);
+  EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), 1);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {

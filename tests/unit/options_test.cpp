@@ -96,16 +96,28 @@ TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
       {u"*.log", u"", u"*.log"},
       {u"/logs/app1.log", u"/logs/", u"app1.log"},
       {u"/missing/x", u"/missing/", u"x"},
-      {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
       // A "|" or an inner quote would make the parts name another directory
       // or file: the value is split literally instead.
       {u"/logs|x/*.log", u"/logs|x/", u"*.log"},
       {u"/logs/x\"*.log", u"/logs/", u"x\"*.log"},
+#ifdef _WIN32
+      {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
+      {u"/logs\\app1.log", u"/logs\\", u"app1.log"},
+#else
+      // Only "/" separates; "\" and quotes are name characters, so quotes
+      // around nothing never name the current directory's every file.
+      {u"\"/logs/app1.log\"", u"\"/logs/", u"app1.log\""},
+      {u"/logs\\app1.log", u"/", u"logs\\app1.log"},
+      {u"a\\b.log", u"", u"a\\b.log"},
+      {u"\"q/y\"", u"\"q/", u"y\""},
+      {u"\"\"", u"", u"\"\""},
+      {u"\"", u"", u"\""},
+#endif
   };
   for (const Case& c : cases) {
     fake::Reset();
     fake::directory().path = u"/logs";
-    fake::directory().entries = {{u"app1.log", 1, 10, 0}};
+    fake::directory().entries = {{u"app1.log", kFileType, 10, 0}};
     RunSettings settings;
     settings.inputSpec = c.input;
     ResolveInput(settings);

@@ -37,6 +37,12 @@ RunSettings Settings(int64_t days, int64_t hours, int64_t spare, Text expression
   return settings;
 }
 
+RunSettings Minutes(int64_t minutes) {
+  RunSettings settings = Settings(0, 0, 0);
+  settings.minMinutes = minutes;
+  return settings;
+}
+
 void SetDirectory(std::vector<fake::Entry> entries) {
   fake::Reset();
   fake::clock() = kNow;
@@ -45,11 +51,11 @@ void SetDirectory(std::vector<fake::Entry> entries) {
 }
 
 TEST(Selection, TypicalRunKeepsTheTwoOldestBeyondTheSpared) {
-  SetDirectory({{u"app1.log", 1, 2048, kNow - 20 * kDay},
-                {u"app2.log", 1, 1024, kNow - 15 * kDay},
-                {u"app3.log", 1, 10, kNow - 10 * kDay},
-                {u"app4.log", 1, 10, kNow - 9 * kDay},
-                {u"app5.log", 1, 10, kNow - 1 * kDay}});
+  SetDirectory({{u"app1.log", kFileType, 2048, kNow - 20 * kDay},
+                {u"app2.log", kFileType, 1024, kNow - 15 * kDay},
+                {u"app3.log", kFileType, 10, kNow - 10 * kDay},
+                {u"app4.log", kFileType, 10, kNow - 9 * kDay},
+                {u"app5.log", kFileType, 10, kNow - 1 * kDay}});
   RunSettings settings = Settings(7, 0, 2);
   settings.pattern = u"*.log";
   EXPECT_EQ(Select(settings), (std::vector<Text>{u"app2.log", u"app1.log"}));
@@ -66,8 +72,17 @@ TEST(Selection, AgeSpareAndNameFilters) {
       {"two days, one spared", Settings(2, 0, 1), {u"a"}},
       {"one day minus 24 hours switches the age pass off", Settings(1, -24, 0), {u"c", u"b", u"a"}},
       {"negative age", Settings(-5, 0, 0), {u"c", u"b", u"a"}},
-      {"overflow wraps to a negative age",
-       Settings(INT64_MAX / 86400 + 1, 0, 0),
+      // Totals beyond the 64-bit range count as the largest age, below it as
+      // the smallest; taken modulo 2^64 they switched the pass off or made
+      // it 128 seconds.
+      {"days beyond the range", Settings(200000000000000, 0, 0), {}},
+      {"days just beyond the range", Settings(INT64_MAX / 86400 + 1, 0, 0), {}},
+      {"hours just beyond the range", Settings(0, 2562047788015216, 0), {}},
+      {"minutes just beyond the range", Minutes(153722867280912931), {}},
+      {"days that wrap to 128 seconds", Settings(94368760191893771, 0, 0), {}},
+      {"days below the range", Settings(-200000000000000, 0, 0), {u"c", u"b", u"a"}},
+      {"parts beyond the range that cancel exactly",
+       Settings(200000000000000, -4800000000000000, 0),
        {u"c", u"b", u"a"}},
       {"ten to spare of three", Settings(0, 0, 10), {}},
       {"negative spare", Settings(0, 0, -3), {u"c", u"b", u"a"}},
@@ -77,46 +92,48 @@ TEST(Selection, AgeSpareAndNameFilters) {
       {"case-sensitive expression", Settings(0, 0, 0, u"A"), {}},
   };
   for (const Case& c : cases) {
-    SetDirectory({{u"a", 1, 1, kNow - 10 * kDay},
-                  {u"b", 1, 1, kNow - 5 * kDay},
-                  {u"c", 1, 1, kNow - 1 * kDay},
-                  {u"sub", 2, 0, kNow - 30 * kDay},
-                  {u".", 2, 0, kNow - 30 * kDay}});
+    SetDirectory({{u"a", kFileType, 1, kNow - 10 * kDay},
+                  {u"b", kFileType, 1, kNow - 5 * kDay},
+                  {u"c", kFileType, 1, kNow - 1 * kDay},
+                  {u"sub", kDirectoryType, 0, kNow - 30 * kDay},
+                  {u".", kDirectoryType, 0, kNow - 30 * kDay},
+                  // vanished or can't be examined: never a candidate
+                  {u"gone", kFileType, 1, 0, 7, false}});
     EXPECT_EQ(Select(c.settings), c.expected) << c.what;
   }
 }
 
 TEST(Selection, NameFilterRunsBeforeTheSparePass) {
-  SetDirectory({{u"x.log", 1, 1, kNow - 3 * kDay},
-                {u"x.log.bak", 1, 1, kNow - 2 * kDay},
-                {u"y.txt", 1, 1, kNow - 1 * kDay},
-                {u"z.log", 1, 1, kNow - 4 * kDay}});
+  SetDirectory({{u"x.log", kFileType, 1, kNow - 3 * kDay},
+                {u"x.log.bak", kFileType, 1, kNow - 2 * kDay},
+                {u"y.txt", kFileType, 1, kNow - 1 * kDay},
+                {u"z.log", kFileType, 1, kNow - 4 * kDay}});
   EXPECT_EQ(Select(Settings(0, 0, 1, u"\\.log$")), (std::vector<Text>{u"z.log"}));
 }
 
 TEST(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
-  SetDirectory({{u"p", 1, 1, kNow - kDay},
-                {u"q", 1, 1, kNow - kDay},
-                {u"r", 1, 1, kNow - kDay},
-                {u"s", 1, 1, -1},
-                {u"t", 1, 1, 0}});
+  SetDirectory({{u"p", kFileType, 1, kNow - kDay},
+                {u"q", kFileType, 1, kNow - kDay},
+                {u"r", kFileType, 1, kNow - kDay},
+                {u"s", kFileType, 1, -1},
+                {u"t", kFileType, 1, 0}});
   EXPECT_EQ(Select(Settings(0, 0, 2)), (std::vector<Text>{u"r", u"t", u"s"}));
 }
 
 TEST(Selection, ClockIsReadForEveryEntryOfTheAgePass) {
-  SetDirectory({{u"a", 1, 1, kNow - 3 * kDay}, {u"b", 1, 1, kNow - 3 * kDay}});
+  SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, kNow - 3 * kDay}});
   Select(Settings(1, 0, 0));
   EXPECT_EQ(fake::clockReads(), 2);
 }
 
 TEST(Selection, ClockPastTheRangeSparesEveryEntry) {
-  SetDirectory({{u"a", 1, 1, kNow - 3 * kDay}, {u"b", 1, 1, -1}});
+  SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, -1}});
   fake::clock() = -1;
   EXPECT_EQ(Select(Settings(1, 0, 0)), (std::vector<Text>{}));
 }
 
 TEST(Selection, EntriesShareOneDirectoryText) {
-  SetDirectory({{u"a", 1, 1, 1}, {u"b", 1, 1, 2}});
+  SetDirectory({{u"a", kFileType, 1, 1}, {u"b", kFileType, 1, 2}});
   RunSettings settings = Settings(0, 0, 0);
   CandidateList list;
   CollectCandidates(settings, list);
@@ -124,7 +141,7 @@ TEST(Selection, EntriesShareOneDirectoryText) {
 }
 
 TEST(Selection, MissingDirectoryYieldsNothing) {
-  SetDirectory({{u"a", 1, 1, 1}});
+  SetDirectory({{u"a", kFileType, 1, 1}});
   RunSettings settings = Settings(0, 0, 0);
   settings.directory = u"/elsewhere";
   EXPECT_TRUE(Select(settings).empty());

@@ -34,12 +34,35 @@ TEST(WildcardTest, MatchesLikeTheWindowsDirectorySearch) {
       {"ä*", "Äpfel.txt", true},
       {"Ä*", "äpfel.txt", true},
       {"straße", "STRASSE", false},
+      // No non-ASCII letter folds onto an ASCII one, nor the other way.
+      {"*.ini", "x.ını", false},  // dotless i
+      {"*.INI", "x.ını", false},
+      {"*.ını", "x.ini", false},
+      {"*.ını", "X.ıNı", true},
+      {"*.sys", "conf.ſys", false},  // long s
+      {"*.ſys", "conf.sys", false},
+      {"K*", "kelvin", false},  // Kelvin sign
+      {"k*", "Kelvin", false},
+      {"K*", "Kelvin", true},
+      // A final "." stands for an empty extension.
+      {"*.", "readme", true},
+      {"*.", "app.log", false},
+      {"*.", ".bashrc", false},
+      {"*.", "odd.", true},
+      {"app.", "app", true},
+      {"app.", "APP", true},
+      {"app.", "app.", true},
+      {"app.", "apple", false},
+      {"*.log.", "x.log", true},
+      {"a*.", "a.b", false},
+      {"app.*", "app", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(WildcardMatch(TextFromUtf8(c.pattern), TextFromUtf8(c.name)), c.expected)
         << "pattern \"" << c.pattern << "\", name \"" << c.name << "\"";
   }
-  EXPECT_FALSE(WildcardMatchUpper(u"*.LOG", u"app.log"));  // no mapping of its own
+  EXPECT_FALSE(WildcardMatchKeys(u"*.LOG", u"app.log"));  // no mapping of its own
+  EXPECT_EQ(WildcardKey(u"x.ıni"), u"X.ıNI");
 }
 
 TEST(WildcardTest, HasWildcardFindsStarOrQuestionMark) {
