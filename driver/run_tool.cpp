@@ -28,36 +28,48 @@ constexpr const char16_t* kOptionLines[] = {
 };
 
 // Applies one option word. An option that takes a value reads the next
-// parameter and moves the index past it. Returns false for -l.
+// parameter and moves the index past it, unless the value is attached to the
+// word (-d7, -fC:\logs), as getopt-style tools read it; a tab between option
+// and number is skipped by the number parsing. Flags take no attached value:
+// -Dx is no option. Returns false for -l.
 bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index) {
+  if (TextEquals(word, u"-b")) {
+    settings.batchMode = 1;
+    return true;
+  }
+  if (TextEquals(word, u"-D")) {
+    settings.deleteMode = 1;
+    return true;
+  }
+  if (TextEquals(word, u"-l")) return false;
+  const Text name = LeftPart(word, 2);
   Text* textValue = nullptr;
   int64_t* numberValue = nullptr;
-  if (TextEquals(word, u"-f"))
+  if (TextEquals(name, u"-f"))
     textValue = &settings.inputSpec;
-  else if (TextEquals(word, u"-b"))
-    settings.batchMode = 1;
-  else if (TextEquals(word, u"-D"))
-    settings.deleteMode = 1;
-  else if (TextEquals(word, u"-d"))
+  else if (TextEquals(name, u"-d"))
     numberValue = &settings.minDays;
-  else if (TextEquals(word, u"-h"))
+  else if (TextEquals(name, u"-h"))
     numberValue = &settings.minHours;
-  else if (TextEquals(word, u"-m"))
+  else if (TextEquals(name, u"-m"))
     numberValue = &settings.minMinutes;
-  else if (TextEquals(word, u"-a"))
+  else if (TextEquals(name, u"-a"))
     numberValue = &settings.spareCount;
-  else if (TextEquals(word, u"-r"))
+  else if (TextEquals(name, u"-r"))
     textValue = &settings.nameExpression;
-  else if (TextEquals(word, u"-l"))
-    return false;
-  if (textValue != nullptr) {
-    *textValue = NextParameter();
+  else
+    return true;  // an unknown word is skipped
+  Text value;
+  if (TextLength(word) > 2) {
+    value = word.substr(2);
+  } else {
+    value = NextParameter();
     ++index;
   }
-  if (numberValue != nullptr) {
-    *numberValue = ParseInteger(NextParameter());
-    ++index;
-  }
+  if (textValue != nullptr)
+    *textValue = value;
+  else
+    *numberValue = ParseInteger(value);
   return true;
 }
 

@@ -1,6 +1,7 @@
 // Splitting of one command-line text into tokens: only U+0020 separates, a
-// double quote groups up to the next one, a backslash is an ordinary
-// character. Token 0 is the program's own name.
+// double quote groups up to the next one (text right after the closing quote
+// continues the same token), a backslash is an ordinary character. Token 0 is
+// the program's own name.
 #pragma once
 
 #include <cstdint>

@@ -82,12 +82,23 @@ int64_t ParseInteger(const Text& text) {
     base = 16, ++i;
   else if (i < text.size() && text[i] == u'%')
     base = 2, ++i;
+  // "$" and "%" numbers are bit patterns and wrap modulo 2^64. A decimal
+  // number beyond the 64-bit range saturates at the nearest limit, so a huge
+  // count or age never turns into its opposite.
+  constexpr uint64_t kMaxMagnitude = uint64_t{1} << 63;  // of INT64_MIN
   uint64_t value = 0;
+  bool beyond = false;
   for (; i < text.size(); ++i) {
     int digit = DigitValue(text[i], base);
     if (digit < 0) break;
+    if (base == 10 && (beyond || value > (kMaxMagnitude - static_cast<uint64_t>(digit)) / 10)) {
+      beyond = true;
+      continue;
+    }
     value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
   }
+  if (base == 10 && (beyond || (!negative && value == kMaxMagnitude)))
+    return negative ? INT64_MIN : INT64_MAX;
   if (negative) value = 0 - value;
   return static_cast<int64_t>(value);
 }

@@ -38,8 +38,9 @@ Text ToUpper(const Text& text);
 void MapToUpper(char16_t* units, size_t count);
 void MapToLower(char16_t* units, size_t count);
 
-// Leading blanks, one sign, "$" hex or "%" binary, digits; wraps modulo 2^64;
-// 0 when no number is there.
+// Leading blanks, one sign, "$" hex or "%" binary, digits; 0 when no number
+// is there. Decimal numbers saturate at the 64-bit limits; "$" and "%"
+// numbers wrap modulo 2^64.
 int64_t ParseInteger(const Text& text);
 
 // Plain decimal, "-" for negatives, no separators.

@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from conftest import BANNER, USAGE, PtySession, run, settings_of
+from conftest import BANNER, USAGE, PtySession, make_files, run, settings_of
 
 
 @pytest.mark.parametrize("args", [
@@ -46,3 +46,21 @@ def test_usage_on_terminal_is_utf8():
     lines = [l.rstrip("\r") for l in session.text().split("\n")]
     assert lines[:len(USAGE)] == USAGE
     assert "gültige Parameter:".encode("utf-8") in session.out
+
+
+# A value attached to its option (or a huge count) must keep its filter: taken
+# as unknown words, or wrapped to a negative count, the run deleted everything.
+@pytest.mark.parametrize("options, extra_lines, kept", [
+    (["-f{d}", "-r\\.log$"], ["regulärer Ausdruck: \\.log$"], ["c.txt"]),
+    (["-f", "{d}", "-d7", "-h\t1", "-m30", "-a5"],
+     ["Mindestalter der Dateien: 7 Tage, 1 Stunden, 30 Minuten"], ["a.log", "b.log", "c.txt"]),
+    (["-f", "{d}", "-a", "10000000000000000000"], [], ["a.log", "b.log", "c.txt"]),
+])
+def test_attached_values_and_huge_counts_keep_their_filter(tmp_path, options, extra_lines, kept):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"a.log": 1, "b.log": 1, "c.txt": 1})
+    result = run([o.format(d=d) for o in options] + ["-D", "-b"])
+    assert result.returncode == 0
+    assert settings_of(result) == ["Eingangspfad: " + d, "Eingangsdatei: *.*",
+                                   "Löschmodus: aktiv", "Batchmodus: aktiv"] + extra_lines
+    assert sorted(os.listdir(d)) == kept

@@ -44,10 +44,18 @@ TEST(Text, ParseIntegerReadsSignsAndBases) {
       {u"%2", 0},
       {u"\uFF14\uFF12", 0},
       {u"9223372036854775807", INT64_MAX},
-      {u"9223372036854775808", INT64_MIN},
       {u"-9223372036854775808", INT64_MIN},
-      {u"18446744073709551615", -1},
-      {u"18446744073709551616", 0},
+      // Decimal numbers beyond the range saturate; "$" and "%" ones wrap.
+      {u"9223372036854775808", INT64_MAX},
+      {u"-9223372036854775809", INT64_MIN},
+      {u"18446744073709551615", INT64_MAX},
+      {u"18446744073709551616", INT64_MAX},
+      {u"-99999999999999999999999", INT64_MIN},
+      {u"000000000000000000000000042", 42},
+      {u"$FFFFFFFFFFFFFFFF", -1},
+      {u"$10000000000000001", 1},
+      {u"-$8000000000000000", INT64_MIN},
+      {u"%1" + Text(64, u'0') + u"1", 1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ParseInteger(c.input), c.value) << std::string(c.input.begin(), c.input.end());

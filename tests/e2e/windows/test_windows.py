@@ -41,8 +41,10 @@ def make(directory, names, size=1):
     # The parameter is ab"c; a quote inside it keeps the value whole instead
     # of cutting the file part short to "ab".
     ('-f ab"c d"', "", 'ab"c', SIMULATION),
-    ('-f "x"-b', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
-    ('-f "x""-b"', "", "x", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
+    # Text right after a closing quote continues the same parameter.
+    ('-f "x"-b', "", "x-b", SIMULATION),
+    ('-f "x""-b"', "", "x-b", SIMULATION),
+    ('-f "{s}"\\*.log -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
     ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
     ('-f x -d "7', "", "x", SIMULATION),  # an unterminated quote gives 7
     ('-f "{s}\\a.log" -D -b', "{s}\\", "a.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
@@ -52,13 +54,14 @@ def test_command_line_text_is_split_by_the_tools_rules(tmp_path, after_name, pat
     d = str(tmp_path / "logs")
     s = str(tmp_path / "My Logs")
     make(d, ["a.log"])
-    make(s, ["a.log"])
+    make(s, ["a.log", "b.txt"])
     fill = {"d": windows_path(d), "s": windows_path(s)}
     result = launch("cleanup.exe " + after_name.format(**fill), cwd=str(tmp_path))
     assert result.returncode == 0
     expected = ["Eingangspfad: " + path_line.format(**fill), "Eingangsdatei: " + file_line]
     expected += modes
     assert settings(result, len(expected)) == expected
+    assert os.path.exists(os.path.join(s, "b.txt"))  # *.log never lost its pattern
     if "-D -b" in after_name:  # the quoted path with a space reached the deletion
         assert not os.path.exists(os.path.join(s, "a.log"))
     else:
