@@ -2,7 +2,6 @@
 // library and that library's licence.
 #include "driver/licence.h"
 
-#include "driver/run_tool.h"
 #include "runtime/console.h"
 
 namespace {
@@ -102,9 +101,4 @@ void WriteLicence(const RunSettings& settings) {
   WriteLine(u"unterstützten regulären Ausdrücke werden auch in " + settings.programName +
             u" unterstützt.");
   for (const char16_t* line : kLibraryNote) WriteLine(line);
-}
-
-void ShowLicence(const RunSettings& settings) {
-  WriteLicence(settings);
-  EndRun(settings);
 }

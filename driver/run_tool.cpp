@@ -100,11 +100,6 @@ void WriteUsage(RunSettings& settings, const Text& message) {
   settings.exitCode = 99;
 }
 
-void ShowUsage(RunSettings& settings, const Text& message) {
-  WriteUsage(settings, message);
-  EndRun(settings);
-}
-
 void EndRun(const RunSettings& settings) {
   ReleaseAllPatterns();
   CloseAllScans();
@@ -117,8 +112,14 @@ void RunTool() {
   InitConsole();
   WriteLine(BannerLine(settings));
   WriteLine(u"");
-  if (ReadOptions(settings) == OptionPassEnd::kLicence) ShowLicence(settings);
-  if (TextEquals(settings.inputSpec, u"")) ShowUsage(settings, u"Keine Eingangsdatei definiert.");
+  if (ReadOptions(settings) == OptionPassEnd::kLicence) {
+    WriteLicence(settings);
+    EndRun(settings);
+  }
+  if (TextEquals(settings.inputSpec, u"")) {
+    WriteUsage(settings, u"Keine Eingangsdatei definiert.");
+    EndRun(settings);
+  }
   ResolveInput(settings);
   ReportSettings(settings);
   CandidateList candidates;

@@ -12,9 +12,6 @@ enum class OptionPassEnd { kDone, kLicence };
 // Releases what the run holds and ends the process with settings.exitCode.
 [[noreturn]] void EndRun(const RunSettings& settings);
 
-// Error block and usage text, then exit code 99.
-[[noreturn]] void ShowUsage(RunSettings& settings, const Text& message);
-
 // Prints the error block and usage text and sets exitCode to 99 (no exit).
 void WriteUsage(RunSettings& settings, const Text& message);
 

@@ -6,8 +6,8 @@
 
 #include "runtime/text.h"
 
-// Hands the process arguments to the service (POSIX build; the Windows build
-// reads its own command line and ignores this).
+// Hands the process arguments to the service (POSIX build only; the Windows
+// build reads its own command line).
 void SetArguments(int argc, char** argv);
 
 // Number of parameters after the program's own name; -1 when there is no

@@ -26,8 +26,6 @@ HMODULE ExecutableModule() {
 
 }  // namespace
 
-void SetArguments(int /*argc*/, char** /*argv*/) {}
-
 int64_t ParameterCount() {
   return CountTokens(CommandLineText()) - 1;
 }

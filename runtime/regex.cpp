@@ -23,9 +23,6 @@ PatternTable& Patterns() {
   return table;
 }
 
-// This thread's message of the last failed compilation (kept, never shown).
-thread_local std::string patternError;
-
 // Empties entry `number` (creating it when missing) and returns what it held.
 pcre* TakeEntry(int number) {
   PatternTable& table = Patterns();
@@ -40,17 +37,13 @@ pcre* TakeEntry(int number) {
 }  // namespace
 
 int CompilePattern(int number, const Text& expression) {
-  patternError.clear();
   if (number < 0) return 0;
   if (pcre* old = TakeEntry(number)) pcre_free(old);
   std::string utf8 = ToUtf8(expression);
   const char* message = nullptr;
   int offset = 0;
   pcre* compiled = pcre_compile(utf8.c_str(), kCompileOptions, &message, &offset, nullptr);
-  if (compiled == nullptr) {
-    if (message != nullptr) patternError = message;
-    return 0;
-  }
+  if (compiled == nullptr) return 0;
   PatternTable& table = Patterns();
   std::lock_guard<std::mutex> guard(table.lock);
   table.entries[static_cast<size_t>(number)] = compiled;

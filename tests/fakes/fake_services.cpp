@@ -107,7 +107,6 @@ Text ReadLine() {
   return answer;
 }
 
-void SetArguments(int, char**) {}
 int64_t ParameterCount() {
   return static_cast<int64_t>(fake::parameters().size());
 }
