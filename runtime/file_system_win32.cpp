@@ -24,9 +24,6 @@ const char16_t kPathSeparator = u'\\';
 
 namespace {
 
-constexpr int kFileType = 1;
-constexpr int kDirectoryType = 2;
-
 // Directory listing classes: the 128-bit file IDs where the system has them,
 // the 64-bit ones everywhere else.
 constexpr auto kExtendedRestart = FileIdExtdDirectoryRestartInfo;
@@ -467,9 +464,9 @@ int64_t EntrySize(int number) {
 int64_t EntryDate(int number, int selector) {
   const Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
-  const FILETIME& time = selector == 1   ? scan->entry.accessed
-                         : selector == 2 ? scan->entry.written
-                                         : scan->entry.created;
+  const FILETIME& time = selector == TimeAccessed   ? scan->entry.accessed
+                         : selector == TimeModified ? scan->entry.written
+                                                    : scan->entry.created;
   FILETIME local;
   SYSTEMTIME fields;
   if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &fields)) return 0;
