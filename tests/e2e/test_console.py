@@ -4,6 +4,7 @@ UTF-8 answers from a pipe, names shown safely, output written line by line."""
 import os
 import signal
 import subprocess
+import termios
 import time
 
 import pytest
@@ -14,9 +15,15 @@ pytestmark = pytest.mark.posix_only
 
 
 def answer_prompts(session, keys):
-    """Wait for each prompt in turn and type the next answer."""
+    """Wait for each prompt in turn and type the next answer. The tool sets
+    the terminal to line mode just after its prompt; keys typed before that
+    on a terminal left raw would stay raw, so wait for line mode first."""
     for n, key in enumerate(keys, start=1):
         session.expect(PROMPT, count=n)
+        end = time.monotonic() + 10
+        while not termios.tcgetattr(session.fd)[3] & termios.ICANON:
+            assert time.monotonic() < end, "terminal never set to line mode"
+            time.sleep(0.01)
         session.send(key)
 
 
