@@ -1,6 +1,7 @@
 // Console on POSIX. A terminal gets UTF-8; redirected output gets UTF-16LE
-// units with no byte-order mark. Ctrl+C, SIGHUP and SIGTERM keep their default
-// action and end the tool at once.
+// units with no byte-order mark. Redirected input is UTF-16LE or UTF-8 lines,
+// told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM keep their
+// default action and end the tool at once.
 #include <errno.h>
 #include <signal.h>
 #include <termios.h>
@@ -15,14 +16,6 @@
 
 namespace {
 
-constexpr size_t kTerminalLineUnits = 4096;
-constexpr char16_t kCtrlZ = 0x001A;
-
-bool StdoutIsTerminal() {
-  static const bool terminal = isatty(STDOUT_FILENO) == 1;
-  return terminal;
-}
-
 // Writes all bytes; a failing write (a reader gone away, a full disk) is
 // ignored, and the run goes on.
 void WriteBytes(const char* data, size_t size) {
@@ -35,9 +28,14 @@ void WriteBytes(const char* data, size_t size) {
   }
 }
 
-std::mutex inputLock;             // guards the input state below
-RedirectedInput redirectedInput;  // carry-over of redirected input
-std::string terminalPushback;     // a byte read beyond the last line piece
+std::mutex inputLock;  // guards the input state below
+// Redirected input is UTF-16LE or UTF-8, as its first bytes tell.
+RedirectedInput redirectedInput = [] {
+  RedirectedInput input;
+  input.encoding = InputEncoding::kDetect;
+  return input;
+}();
+TerminalInput terminalInput;
 
 ByteRead ReadStdin(char* buffer, size_t size) {
   for (;;) {
@@ -47,26 +45,6 @@ ByteRead ReadStdin(char* buffer, size_t size) {
     if (errno == EINTR) continue;
     return {errno == EPIPE ? ByteRead::kEnd : ByteRead::kError, 0};
   }
-}
-
-// One byte from the terminal: 1 read, 0 end of input, -1 error.
-int NextTerminalByte(char* byte) {
-  if (!terminalPushback.empty()) {
-    *byte = terminalPushback.back();
-    terminalPushback.pop_back();
-    return 1;
-  }
-  const ByteRead result = ReadStdin(byte, 1);
-  if (result.status == ByteRead::kData) return 1;
-  return result.status == ByteRead::kEnd ? 0 : -1;
-}
-
-// Units that a byte adds to the decoded line: continuation bytes add none,
-// a four-byte lead adds a surrogate pair.
-size_t UnitsStartedBy(char byte) {
-  const auto value = static_cast<unsigned char>(byte);
-  if ((value & 0xC0) == 0x80) return 0;
-  return value >= 0xF0 ? 2 : 1;
 }
 
 // Canonical mode, echo and signals on, every time: a previous program may
@@ -80,71 +58,29 @@ void PrepareTerminal() {
   tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 
-// One line from the terminal, at most kTerminalLineUnits units; the rest of
-// a longer line comes with the next call.
-Text ReadTerminalLine() {
-  PrepareTerminal();
-  std::string bytes;
-  size_t units = 0;
-  bool lineEnd = false;
-  char byte = 0;
-  int got = 0;
-  while ((got = NextTerminalByte(&byte)) == 1) {
-    if (byte == '\n') {
-      lineEnd = true;
-      break;
-    }
-    const size_t added = UnitsStartedBy(byte);
-    if (units + added > kTerminalLineUnits) {
-      terminalPushback.push_back(byte);
-      break;
-    }
-    units += added;
-    bytes.push_back(byte);
-  }
-  if (got == 0 && bytes.empty()) return Text(1, kEndOfInput);
-  if (lineEnd && !bytes.empty() && bytes.back() == '\r') bytes.pop_back();
-  Text line = TextFromBytes(bytes);
-  if (line.size() == 1 && line[0] == kCtrlZ) line[0] = kEndOfInput;
-  return line;
-}
-
 }  // namespace
 
 int InitConsole() {
   signal(SIGPIPE, SIG_IGN);
-  StdoutIsTerminal();
+  OutputIsTerminal();
   return 1;
+}
+
+bool OutputIsTerminal() {
+  static const bool terminal = isatty(STDOUT_FILENO) == 1;
+  return terminal;
 }
 
 void WriteText(const char16_t* units, size_t count) {
   if (count == 0) return;
-  if (StdoutIsTerminal()) {
-    const std::string bytes = BytesFromText(Text(units, count));
-    WriteBytes(bytes.data(), bytes.size());
-    return;
-  }
-  std::string bytes;
-  bytes.reserve(count * 2);
-  for (size_t i = 0; i < count; ++i) {
-    bytes.push_back(static_cast<char>(units[i] & 0xFF));
-    bytes.push_back(static_cast<char>(units[i] >> 8));
-  }
+  const std::string bytes =
+      OutputIsTerminal() ? BytesFromText(Text(units, count)) : Utf16leBytes(units, count);
   WriteBytes(bytes.data(), bytes.size());
 }
 
-void WriteLine(const Text& text) {
-  Text line = text;
-  line += u"\r\n";
-  WriteText(line.data(), line.size());
-}
-
-void Write(const Text& text) {
-  if (!text.empty()) WriteText(text.data(), text.size());
-}
-
-Text ReadLine() {
+Text ReadAnswer() {
   std::lock_guard<std::mutex> lock(inputLock);
-  if (isatty(STDIN_FILENO) == 1) return ReadTerminalLine();
-  return ReadRedirectedLine(redirectedInput, ReadStdin);
+  if (isatty(STDIN_FILENO) != 1) return ReadRedirectedLine(redirectedInput, ReadStdin);
+  PrepareTerminal();
+  return ReadTerminalLine(terminalInput, ReadStdin);
 }

@@ -4,14 +4,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
-#include <new>
 
 #include "runtime/console.h"
 #include "runtime/file_system.h"
 #include "runtime/input_lines.h"
 #include "runtime/regex.h"
-#include "runtime/text_win32.h"
 
 namespace {
 
@@ -25,8 +22,6 @@ RedirectedInput redirectedInput;
 
 // Processed input, line input and echo.
 constexpr DWORD kLineInputMode = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT;
-constexpr DWORD kConsoleReadUnits = 4096;
-constexpr char16_t kCtrlZ = 0x001A;
 
 // Never handles an event, so the system ends the process; closing the console
 // first releases what the run holds.
@@ -49,6 +44,14 @@ ByteRead ReadInputBytes(char* buffer, size_t size) {
   return {ByteRead::kError, 0};
 }
 
+bool ReadConsoleUnits(char16_t* buffer, size_t size, size_t* received) {
+  DWORD got = 0;
+  const DWORD request = static_cast<DWORD>(std::min<size_t>(size, MAXDWORD));
+  if (!ReadConsoleW(inputHandle, buffer, request, &got, nullptr)) return false;
+  *received = std::min<size_t>(got, size);
+  return true;
+}
+
 Text ReadRedirected() {
   if (!inputLockReady) return ReadRedirectedLine(redirectedInput, ReadInputBytes);
   EnterCriticalSection(&inputLock);
@@ -67,9 +70,20 @@ int InitConsole() {
     InitializeCriticalSection(&inputLock);
     inputLockReady = true;
   }
+  OutputIsTerminal();
   return 1;
 }
 
+bool OutputIsTerminal() {
+  static const bool console = [] {
+    DWORD mode = 0;
+    return GetConsoleMode(outputHandle, &mode) != 0;
+  }();
+  return console;
+}
+
+// One WriteConsoleW or WriteFile per text, never a flush: a flush waits until
+// the reader of a pipe has read the line, and costs a disk write per line.
 void WriteText(const char16_t* units, size_t count) {
   // Texts are far shorter than one call can take; a longer one goes in pieces.
   constexpr size_t kMaxUnitsPerCall = MAXDWORD / 2;
@@ -85,33 +99,9 @@ void WriteText(const char16_t* units, size_t count) {
   } while (count > 0);
 }
 
-void WriteLine(const Text& text) {
-  const size_t length = text.size() + 2;
-  char16_t* line = new (std::nothrow) char16_t[length + 1];
-  if (line == nullptr) return;
-  std::memcpy(line, text.data(), text.size() * sizeof(char16_t));
-  line[text.size()] = u'\r';
-  line[text.size() + 1] = u'\n';
-  line[length] = u'\0';
-  WriteText(line, length);
-  FlushFileBuffers(outputHandle);
-  delete[] line;
-}
-
-void Write(const Text& text) {
-  WriteText(text.data(), text.size());
-}
-
-Text ReadLine() {
+Text ReadAnswer() {
   SetConsoleMode(inputHandle, kLineInputMode);
-  wchar_t* units = new (std::nothrow) wchar_t[kConsoleReadUnits];
-  if (units == nullptr) return Text();
-  DWORD received = 0;
-  const BOOL console = ReadConsoleW(inputHandle, units, kConsoleReadUnits, &received, nullptr);
-  Text line = console ? FromWide(units, std::min<DWORD>(received, kConsoleReadUnits)) : Text();
-  delete[] units;
-  if (!console) return ReadRedirected();
-  if (line.size() >= 2 && line[line.size() - 2] == u'\r') line.resize(line.size() - 2);
-  if (line.size() == 1 && line[0] == kCtrlZ) line[0] = kEndOfInput;
-  return line;
+  Text line;
+  if (ReadConsoleLine(ReadConsoleUnits, &line)) return line;
+  return ReadRedirected();
 }

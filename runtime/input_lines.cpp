@@ -1,75 +1,156 @@
-// Line splitting of redirected input: UTF-16LE units, low byte first, taken
-// as they come (no byte-order mark handling, no 8-bit conversion).
+// Line splitting of redirected input. UTF-16LE units are taken as they come
+// (a byte-order mark stays the first unit of the first line); UTF-8 is
+// decoded losslessly, as names are. Where one read ends never changes the
+// lines: a CR LF pair or a UTF-8 sequence split between two reads counts as
+// if it had come in one.
 #include "runtime/input_lines.h"
 
 #include <algorithm>
-#include <utility>
+#include <string_view>
 
 #include "runtime/console.h"
+#include "runtime/unicode.h"
 
 namespace {
 
-constexpr size_t kBlockUnits = 4096;   // room asked for per read
-constexpr size_t kMinRoomUnits = 512;  // below this the room grows again
+constexpr size_t kBlockBytes = 8192;  // asked for per read: 4096 units
 constexpr char16_t kCarriageReturn = 0x000D;
 constexpr char16_t kLineFeed = 0x000A;
 
-bool IsLineEnd(char16_t unit) {
-  return unit == kCarriageReturn || unit == kLineFeed;
+// Length of the leading part of `bytes` that ends between two UTF-8
+// sequences: a lead byte among the last three whose sequence is still
+// incomplete is held back with what follows it. A byte that is no
+// continuation byte always starts a new step of the decoder, so decoding up
+// to it gives what decoding the whole input gives.
+size_t CompleteUtf8Length(const std::string& bytes) {
+  const size_t size = bytes.size();
+  for (size_t back = 1; back <= 3 && back <= size; ++back) {
+    const auto byte = static_cast<unsigned char>(bytes[size - back]);
+    if ((byte & 0xC0) == 0x80) continue;
+    const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    return length > back ? size - back : size;
+  }
+  return size;
 }
 
-// Cuts the line at `end`; units after its line end are kept for the next call.
-Text EndLine(RedirectedInput& state, Text& gathered, size_t end) {
-  size_t next = end + 1;
-  if (gathered[end] == kCarriageReturn && next < gathered.size() && gathered[next] == kLineFeed) {
-    ++next;
-  }
-  if (next < gathered.size()) {
-    state.carryOver = gathered.substr(next);
-    state.hasCarryOver = true;
-  }
-  gathered.resize(end);
-  return std::move(gathered);
+// Decides the encoding once the first two bytes (or the only one) are there.
+void DetectEncoding(RedirectedInput& state) {
+  const std::string& bytes = state.bytes;
+  if (bytes.size() < 2 && !state.ended) return;
+  const bool mark = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+  const bool utf16 = mark || (bytes.size() >= 2 && bytes[1] == '\0');
+  state.encoding = utf16 ? InputEncoding::kUtf16le : InputEncoding::kUtf8;
 }
 
-// Pairs the bytes into units; an odd byte at the end waits for the next read.
-void AppendUnits(RedirectedInput& state, const std::string& bytes, size_t count, Text& gathered) {
-  size_t i = 0;
-  for (; i + 1 < count; i += 2) {
-    const auto low = static_cast<unsigned char>(bytes[i]);
-    const auto high = static_cast<unsigned char>(bytes[i + 1]);
-    gathered.push_back(static_cast<char16_t>(low | (high << 8)));
+// Moves what the bytes read so far hold into the units. At the end of the
+// input a lone UTF-16 byte is dropped and an incomplete UTF-8 sequence is
+// decoded as it stands.
+void DecodeBytes(RedirectedInput& state) {
+  if (state.encoding == InputEncoding::kDetect) DetectEncoding(state);
+  std::string& bytes = state.bytes;
+  if (state.encoding == InputEncoding::kUtf16le) {
+    size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+      const auto low = static_cast<unsigned char>(bytes[i]);
+      const auto high = static_cast<unsigned char>(bytes[i + 1]);
+      state.units.push_back(static_cast<char16_t>(low | (high << 8)));
+    }
+    bytes.erase(0, state.ended ? bytes.size() : i);
+  } else if (state.encoding == InputEncoding::kUtf8) {
+    const size_t length = state.ended ? bytes.size() : CompleteUtf8Length(bytes);
+    state.units += TextFromBytes(std::string_view(bytes).substr(0, length));
+    bytes.erase(0, length);
   }
-  state.pendingByte = i < count ? static_cast<unsigned char>(bytes[i]) : -1;
+}
+
+// The end of the first unused line: its length and the first unit after it.
+struct LineCut {
+  size_t length;
+  size_t next;
+};
+
+// Looks for the end of the first unused line, going on from `scanned`; false
+// when only more input can tell. A line that reaches the limit ends there
+// unless its line end follows at once.
+bool FindLineCut(RedirectedInput& state, size_t& scanned, LineCut* cut) {
+  const Text& units = state.units;
+  const bool utf16 = state.encoding == InputEncoding::kUtf16le;
+  const size_t limit = state.start + state.lineLimit;
+  for (; scanned < units.size() && scanned <= limit; ++scanned) {
+    const size_t length = scanned - state.start;
+    if (units[scanned] == kLineFeed) {
+      *cut = {length, scanned + 1};
+      return true;
+    }
+    if (units[scanned] != kCarriageReturn) continue;
+    if (scanned + 1 == units.size() && !state.ended) {
+      if (!utf16) return false;  // CR LF or text: the next unit tells
+      // A CR ends a UTF-16 line at once; a reader waiting for this answer
+      // may send nothing more. An LF that comes next belongs to it.
+      state.skipLineFeed = true;
+      *cut = {length, scanned + 1};
+      return true;
+    }
+    const bool pair = scanned + 1 < units.size() && units[scanned + 1] == kLineFeed;
+    if (pair || utf16) {
+      *cut = {length, scanned + (pair ? 2 : 1)};
+      return true;
+    }
+  }
+  if (scanned <= limit) return false;
+  *cut = {state.lineLimit, limit};
+  return true;
+}
+
+// Drops the LF that completes a CR which ended the previous line.
+void SkipLineFeed(RedirectedInput& state) {
+  if (!state.skipLineFeed || state.start == state.units.size()) return;
+  if (state.units[state.start] == kLineFeed) ++state.start;
+  state.skipLineFeed = false;
+}
+
+// Hands out `length` units from the first unused one on.
+Text TakeUnits(RedirectedInput& state, size_t length, size_t next) {
+  Text line = state.units.substr(state.start, length);
+  state.start = next;
+  return line;
+}
+
+// Reads one more block after dropping the units already handed out; false on
+// a read error.
+bool ReadBlock(RedirectedInput& state, const ByteReader& read) {
+  state.units.erase(0, state.start);
+  state.start = 0;
+  char block[kBlockBytes];
+  const ByteRead result = read(block, kBlockBytes);
+  if (result.status == ByteRead::kError) return false;
+  if (result.status == ByteRead::kEnd || result.count == 0) {
+    state.ended = true;
+  } else {
+    state.bytes.append(block, std::min(result.count, kBlockBytes));
+  }
+  DecodeBytes(state);
+  return true;
 }
 
 }  // namespace
 
 Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
-  Text gathered;
-  if (state.hasCarryOver) {
-    gathered = std::move(state.carryOver);
-    state.carryOver.clear();
-    state.hasCarryOver = false;
-  }
-  size_t scanned = 0;
-  size_t capacity = gathered.size() + kBlockUnits;
-  std::string bytes;
+  size_t scanned = state.start;
   for (;;) {
-    for (; scanned < gathered.size(); ++scanned) {
-      if (IsLineEnd(gathered[scanned])) return EndLine(state, gathered, scanned);
+    SkipLineFeed(state);
+    scanned = std::max(scanned, state.start);
+    LineCut cut{};
+    if (FindLineCut(state, scanned, &cut)) return TakeUnits(state, cut.length, cut.next);
+    const size_t left = state.units.size() - state.start;
+    if (state.ended) {
+      if (left == 0) return Text(1, kEndOfInput);
+      return TakeUnits(state, left, state.units.size());
     }
-    if (capacity - gathered.size() < kMinRoomUnits) capacity = gathered.size() + kBlockUnits;
-    const size_t room = (capacity - gathered.size()) * 2;
-    const size_t pending = state.pendingByte >= 0 ? 1 : 0;
-    bytes.resize(room);
-    if (pending != 0) bytes[0] = static_cast<char>(state.pendingByte);
-    const ByteRead result = read(bytes.data() + pending, room - pending);
-    if (result.status == ByteRead::kError) return gathered;
-    if (result.status == ByteRead::kEnd || result.count == 0) {
-      state.pendingByte = -1;  // a lone byte at the end has no partner
-      return gathered.empty() ? Text(1, kEndOfInput) : gathered;
+    scanned -= state.start;
+    if (!ReadBlock(state, read)) {
+      const size_t length = std::min(left, state.lineLimit);
+      return TakeUnits(state, length, length);
     }
-    AppendUnits(state, bytes, pending + std::min(result.count, room - pending), gathered);
   }
 }

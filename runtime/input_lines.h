@@ -1,4 +1,4 @@
-// Splitting of redirected UTF-16LE input into lines, shared by both builds.
+// Splitting of redirected input into answer lines, shared by both builds.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +7,7 @@
 
 #include "runtime/text.h"
 
-// Outcome of one read from the redirected input.
+// Outcome of one read from the input.
 struct ByteRead {
   enum Status { kData, kEnd, kError } status;
   size_t count;  // bytes delivered when status is kData
@@ -17,14 +17,32 @@ struct ByteRead {
 // pipe, kError for any other failure.
 using ByteReader = std::function<ByteRead(char* buffer, size_t size)>;
 
-// State kept between lines: units after the last line end, and an odd byte
-// that waits for its partner from the next read.
-struct RedirectedInput {
-  Text carryOver;
-  bool hasCarryOver = false;
-  int pendingByte = -1;
+// Longest redirected line in units; a longer one ends there and the rest is
+// the next line, so endless input without a line end cannot exhaust memory.
+inline constexpr size_t kMaxRedirectedLineUnits = 65536;
+
+// How redirected input is decoded.
+enum class InputEncoding {
+  kUtf16le,  // UTF-16LE units; CR, LF or CR LF end a line
+  kUtf8,     // UTF-8; LF or CR LF end a line
+  kDetect,   // UTF-16LE when it starts with a byte-order mark or its second
+             // byte is 0, otherwise UTF-8
 };
 
-// One line without its end (CR, LF or CR LF), or the end-of-input marker
-// when nothing at all was gathered before the input ended.
+// State kept between lines.
+struct RedirectedInput {
+  InputEncoding encoding = InputEncoding::kUtf16le;
+  size_t lineLimit = kMaxRedirectedLineUnits;  // tests use a smaller one
+  std::string bytes;                           // read but not decoded yet: an odd byte, the
+                                               // start of a UTF-8 sequence, or an undecided start
+  Text units;                                  // decoded units; those from `start` on are unused
+  size_t start = 0;
+  bool skipLineFeed = false;  // a line ended at a CR that was the last unit
+                              // read: an LF coming next is part of its end
+  bool ended = false;         // the input has ended; nothing more is read
+};
+
+// One line without its end, or the end-of-input marker once everything has
+// been handed out and the input has ended. A read error gives what was
+// gathered so far (possibly the empty text) and no marker.
 Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read);

@@ -1,19 +1,29 @@
-"""Terminal behaviour: UTF-8 output, typed confirmations, Ctrl+C, Ctrl+D."""
+"""Console on POSIX: terminal output and typed confirmations, Ctrl+C, Ctrl+D,
+UTF-8 answers from a pipe, names shown safely, output written line by line."""
 
 import os
 import signal
+import subprocess
+import termios
+import time
 
 import pytest
 
-from conftest import PROMPT, PtySession, make_files
+from conftest import BIN, PROMPT, PtySession, base_env, decode_lines, file_lines, make_files, run
 
 pytestmark = pytest.mark.posix_only
 
 
 def answer_prompts(session, keys):
-    """Wait for each prompt in turn and type the next answer."""
+    """Wait for each prompt in turn and type the next answer. The tool sets
+    the terminal to line mode just after its prompt; keys typed before that
+    on a terminal left raw would stay raw, so wait for line mode first."""
     for n, key in enumerate(keys, start=1):
         session.expect(PROMPT, count=n)
+        end = time.monotonic() + 10
+        while not termios.tcgetattr(session.fd)[3] & termios.ICANON:
+            assert time.monotonic() < end, "terminal never set to line mode"
+            time.sleep(0.01)
         session.send(key)
 
 
@@ -54,11 +64,12 @@ def test_ctrl_c_at_prompt_ends_tool_at_once(tmp_path):
     assert sorted(os.listdir(d)) == ["a.log", "b.log", "c.log"]
 
 
-def test_ctrl_d_at_prompt_refuses_that_file(tmp_path):
+def test_ctrl_d_at_prompt_refuses_every_later_file(tmp_path):
     d = str(tmp_path)
     make_files(d, {"a.log": 1, "b.log": 2, "c.log": 3})
     session = PtySession(["-f", d, "-D"])
-    answer_prompts(session, [b"\x04", b"\x04", b"y\r"])
+    answer_prompts(session, [b"j\r", b"\x04"])
+    session.expect(PROMPT, count=3)  # asked, but not read again
     status = session.finish()
     assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
     lines = terminal_lines(session)
@@ -75,3 +86,67 @@ def test_enter_ends_the_answer_on_a_terminal_left_raw(tmp_path):
     assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
     assert "OK!" in session.text()
     assert os.listdir(d) == []
+
+
+@pytest.mark.parametrize("answers, deleted", [
+    ("yes", 3),                      # an endless stream of "y" lines
+    (b"j\nn\n", 1),                  # two answers, then end of input
+    (b"j\r\nJ\r\n", 2),
+    (b"n\nj", 1),                    # last line without line end
+])
+def test_utf8_answers_from_a_pipe(tmp_path, answers, deleted):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1, "b.log": 2, "c.log": 3})
+    if answers == "yes":
+        yes = subprocess.Popen(["yes"], stdout=subprocess.PIPE)
+        try:
+            out = subprocess.run([BIN, "-f", d, "-D"], env=base_env(), stdin=yes.stdout,
+                                 stdout=subprocess.PIPE, timeout=30).stdout
+        finally:
+            yes.kill()
+            yes.wait()
+        lines = [l for l in decode_lines(out) if l.startswith("Datei ")]
+    else:
+        lines = file_lines(run(["-f", d, "-D"], stdin=answers))
+    assert len(lines) == 3
+    assert sum(l.endswith(PROMPT + "OK!") for l in lines) == deleted
+    assert len(os.listdir(d)) == 3 - deleted
+
+
+def test_names_on_a_terminal_are_shown_safely(tmp_path):
+    d = os.fsencode(str(tmp_path))
+    for name in (b"\x1b[2J.log", b"bad\xff.log", b"c1\xc2\x9b.log"):
+        open(os.path.join(d, name), "wb").close()
+    session = PtySession(["-f", str(tmp_path), "-D", "-b"])
+    status = session.finish()
+    assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
+    assert b"\x1b" not in session.out and b"\xc2\x9b" not in session.out
+    for shown in (b"?[2J.log", b"bad\xff.log", b"c1?.log"):  # undecodable bytes as they are
+        assert b"Datei " + shown + b" wird gel\xc3\xb6scht. OK!" in session.out
+    assert os.listdir(d) == []
+
+
+def test_run_killed_at_a_prompt_leaves_every_line_and_the_prompt(tmp_path):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"a.log": 1, "b.log": 2})
+    log = os.path.join(str(tmp_path), "out")
+    with open(log, "wb") as out:
+        proc = subprocess.Popen([BIN, "-f", d, "-D"], env=base_env(),
+                                stdin=subprocess.PIPE, stdout=out)
+    proc.stdin.write("j\r\n".encode("utf-16-le"))
+    proc.stdin.flush()
+    prompt = PROMPT.encode("utf-16-le")
+    end = time.monotonic() + 10
+    while open(log, "rb").read().count(prompt) < 2 and time.monotonic() < end:
+        time.sleep(0.05)
+    proc.kill()
+    proc.wait()
+    proc.stdin.close()
+    raw = open(log, "rb").read()
+    assert raw.endswith(prompt), raw
+    lines = decode_lines(raw + "\r\n".encode("utf-16-le"))
+    assert lines[2:6] == ["Eingangspfad: " + d, "Eingangsdatei: *.*", "Löschmodus: aktiv",
+                          "Batchmodus: nicht aktiv"]
+    first, second = (l.split(" ")[1] for l in lines[6:])
+    assert lines[6:] == ["Datei %s wird gelöscht. %sOK!" % (first, PROMPT),
+                         "Datei %s wird gelöscht. %s" % (second, PROMPT)]

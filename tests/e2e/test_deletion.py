@@ -67,7 +67,8 @@ def test_confirmation_answer_decides(tmp_path, answer, accepted):
     (utf16("j"), 1),              # end of input refuses the rest
     (b"", 0),
     ("j".encode("utf-16-le"), 1),  # last line without line end
-    (b"j\r\n", 0),                 # 8-bit input is not converted
+    # 8-bit input: UTF-8 lines on POSIX; the Windows build reads UTF-16LE only
+    (b"j\r\n", 0 if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else 1),
 ])
 def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
     d = str(tmp_path)
@@ -115,7 +116,7 @@ def test_invalid_utf8_name_is_deleted_exactly(tmp_path, aged_files):
     aged_files.take(0, os.path.join(d, bad), b"12")
     aged_files.take(1, os.path.join(d, lookalike), b"1")  # newer: spared by -a 1
     result = run(["-f", str(tmp_path), "-a", "1", "-D", "-b"])
-    assert file_lines(result) == ["Datei bad\udcff.log wird gelöscht. OK!"]
+    assert file_lines(result) == ["Datei bad\ufffd.log wird gelöscht. OK!"]
     assert os.listdir(d) == [lookalike]
 
 

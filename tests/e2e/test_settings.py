@@ -113,7 +113,7 @@ def test_odd_names_are_listed_and_untouched_in_simulation(tmp_path):
     result = run(["-f", os.path.join(str(tmp_path), "*.log")])
     assert result.returncode == 0
     assert sorted(listed_names(result)) == sorted(
-        ["a\nb.log", "bad\udcff.log", "bad\ufffd.log", "tab\t.log"])
+        ["a?b.log", "bad\ufffd.log", "bad\ufffd.log", "tab?.log"])
     assert sorted(os.listdir(d)) == sorted(names)
 
 

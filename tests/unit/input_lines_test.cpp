@@ -69,16 +69,26 @@ struct LinesCase {
   const char* name;
   std::vector<Step> steps;
   std::vector<Text> lines;  // then the marker, on every further call
+  InputEncoding encoding = InputEncoding::kUtf16le;
 };
+
+constexpr InputEncoding kDetect = InputEncoding::kDetect;
 
 TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
   const Text longLine(10000, u'x');
+  const Text fullLine(kMaxRedirectedLineUnits, u'x');
+  const std::string fullBytes(kMaxRedirectedLineUnits, 'y');
+  const Text fullUnits(kMaxRedirectedLineUnits, u'y');
   const LinesCase cases[] = {
       {"mixed line ends", {Units(u"one\r\ntwo\nthree\rfour")}, {u"one", u"two", u"three", u"four"}},
       {"empty stream", {}, {}},
       {"empty lines", {Units(u"\r\n\n\r")}, {u"", u"", u""}},
       {"LF then CR is two line ends", {Units(u"a\n\rb")}, {u"a", u"", u"b"}},
-      {"CR and LF in different reads", {Units(u"one\r"), Units(u"\ntwo")}, {u"one", u"", u"two"}},
+      {"CR and LF in different reads", {Units(u"one\r"), Units(u"\ntwo")}, {u"one", u"two"}},
+      {"CR LF pair across a full block",
+       {Units(Text(4095, u'x') + u"\r\nnext")},
+       {Text(4095, u'x'), u"next"}},
+      {"CR then another line end in the next read", {Units(u"a\r"), Units(u"\r\n")}, {u"a", u""}},
       {"byte-order mark kept", {Units(u"\uFEFFja\r\n")}, {u"\uFEFFja"}},
       {"carry-over joined with the next read", {Units(u"a\nb"), Units(u"c\n")}, {u"a", u"bc"}},
       {"odd byte paired with the next read",
@@ -92,6 +102,34 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        {u"par", u"t"}},
       {"read error first gives the empty text", {kFailure}, {u""}},
       {"line longer than one block", {Units(longLine + u"\r\nnext")}, {longLine, u"next"}},
+      {"line at the limit keeps its end", {Units(fullLine + u"\r\nn")}, {fullLine, u"n"}},
+      {"line beyond the limit goes on as the next line",
+       {Units(fullLine + u"xyz\n")},
+       {fullLine, u"xyz"}},
+      {"endless line ends at the limit", {Units(fullLine + fullLine)}, {fullLine, fullLine}},
+      // Input that does not look like UTF-16LE is UTF-8 lines.
+      {"UTF-8 lines end in LF or CR LF", {Data("j\nn\r\nlast")}, {u"j", u"n", u"last"}, kDetect},
+      {"UTF-8 CR alone is text", {Data("a\rb\n")}, {u"a\rb"}, kDetect},
+      {"UTF-8 CR LF across reads", {Data("j\r"), Data("\nn\n")}, {u"j", u"n"}, kDetect},
+      {"UTF-8 sequence across reads", {Data("\xC3"), Data("\xA4\n")}, {u"\u00E4"}, kDetect},
+      {"UTF-8 undecodable byte kept",
+       {Data("\xFFj\n\xE2\x82")},
+       {u"\xDCFFj", u"\xDCE2\xDC82"},
+       kDetect},
+      {"UTF-8 single byte", {Data("j")}, {u"j"}, kDetect},
+      {"UTF-8 line beyond the limit", {Data(fullBytes + "z\n")}, {fullUnits, u"z"}, kDetect},
+      {"UTF-8 line at the limit keeps its CR LF",
+       {Data(fullBytes + "\r\nn")},
+       {fullUnits, u"n"},
+       kDetect},
+      {"byte-order mark means UTF-16LE",
+       {Data(Utf16le(u"\uFEFFj\r\nn"))},
+       {u"\uFEFFj", u"n"},
+       kDetect},
+      {"second byte 0 means UTF-16LE",
+       {Data("j"), Data(Utf16le(u"\r\nn").insert(0, 1, '\0'))},
+       {u"j", u"n"},
+       kDetect},
   };
   for (const LinesCase& c : cases) {
     ScriptedReader reader(c.steps);
@@ -99,6 +137,7 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       return reader.Read(buffer, size);
     };
     RedirectedInput state;
+    state.encoding = c.encoding;
     for (const Text& line : c.lines) EXPECT_EQ(ReadRedirectedLine(state, read), line) << c.name;
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRedirectedLine(state, read), kMarker) << c.name;
     // Blocks of at most 4096 units are asked for.
@@ -121,6 +160,24 @@ TEST(InputLinesTest, ReadsNothingWhileCarryOverHoldsALine) {
   EXPECT_EQ(ReadRedirectedLine(state, read), u"3");
   EXPECT_EQ(reads, 1);
   EXPECT_EQ(ReadRedirectedLine(state, read), kMarker);
+}
+
+// A writer that sends one answer and waits for the next question must get
+// it answered: a CR ends the line without waiting for an LF.
+TEST(InputLinesTest, LineEndingInCarriageReturnNeedsNoFurtherRead) {
+  for (const InputEncoding encoding : {InputEncoding::kUtf16le, InputEncoding::kDetect}) {
+    int reads = 0;
+    const ByteReader read = [&reads](char* buffer, size_t) -> ByteRead {
+      const std::string bytes = Utf16le(u"j\r");
+      if (++reads > 1) return {ByteRead::kError, 0};
+      std::memcpy(buffer, bytes.data(), bytes.size());
+      return {ByteRead::kData, bytes.size()};
+    };
+    RedirectedInput state;
+    state.encoding = encoding;
+    EXPECT_EQ(ReadRedirectedLine(state, read), u"j");
+    EXPECT_EQ(reads, 1);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,183 @@
+#include "runtime/console.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const Text kMarker(1, kEndOfInput);
+
+TEST(ConsoleTest, ControlCharactersAreShownAsQuestionMarks) {
+  const struct {
+    Text text;
+    Text shown;
+  } cases[] = {
+      {u"app.log", u"app.log"},
+      {u"a\r\nDatei x wird gelöscht. OK!\r\n", u"a??Datei x wird gelöscht. OK!??"},
+      {u"\x1B[2J\t\x7F\x80\x85\x9F\xA0.log", u"?[2J?????\xA0.log"},
+      {Text(1, u'\0') + u"\x1F ~\xDCFF\uFFFD", u"?? ~\xDCFF\uFFFD"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShownText(c.text), c.shown);
+  }
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (int value : values) bytes.push_back(static_cast<char>(value));
+  return bytes;
+}
+
+TEST(ConsoleTest, Utf16leOutputIsAlwaysValid) {
+  const struct {
+    Text units;
+    std::string bytes;
+  } cases[] = {
+      {u"aä", Bytes({'a', 0, 0xE4, 0})},
+      {u"\U0001F600", Bytes({0x3D, 0xD8, 0x00, 0xDE})},    // a pair stays a pair
+      {u"b\xDCFF.", Bytes({'b', 0, 0xFD, 0xFF, '.', 0})},  // undecodable name byte
+      {Text(1, 0xD83D) + u"x", Bytes({0xFD, 0xFF, 'x', 0})},
+      {Text(1, 0xD83D), Bytes({0xFD, 0xFF})},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf16leBytes(c.units.data(), c.units.size()), c.bytes);
+  }
+}
+
+// Each line is one write when the output is no terminal; a held prompt goes
+// out before an answer is read. A terminal sees every text at once.
+TEST(ConsoleTest, OutputIsWrittenLineByLine) {
+  for (const bool terminal : {false, true}) {
+    std::vector<Text> writes;
+    OutputLines output(
+        [&writes](const char16_t* units, size_t count) { writes.emplace_back(units, count); },
+        terminal);
+    output.Write(u"Datei a\x1B.log wird gelöscht. ");
+    output.Write(u"");
+    output.WriteLine(u"OK!");
+    output.WriteLine(u"");
+    output.Write(u"Frage ");
+    output.Release();
+    output.Release();
+    const std::vector<Text> expected =
+        terminal
+            ? std::vector<Text>{u"Datei a?.log wird gelöscht. ", u"OK!\r\n", u"\r\n", u"Frage "}
+            : std::vector<Text>{u"Datei a?.log wird gelöscht. OK!\r\n", u"\r\n", u"Frage "};
+    EXPECT_EQ(writes, expected) << "terminal " << terminal;
+  }
+}
+
+// Scripted bytes of a terminal: each read hands out one byte; an empty
+// string stands for Ctrl+D on an empty line.
+class TypedBytes {
+ public:
+  explicit TypedBytes(std::vector<std::string> reads) : reads_(std::move(reads)) {}
+
+  ByteRead Read(char* buffer, size_t size) {
+    ++calls;
+    if (next_ >= reads_.size()) return {ByteRead::kError, 0};
+    std::string& piece = reads_[next_];
+    if (piece.empty()) {
+      ++next_;
+      return {ByteRead::kEnd, 0};
+    }
+    const size_t count = std::min(size, piece.size());
+    std::memcpy(buffer, piece.data(), count);
+    piece.erase(0, count);
+    if (piece.empty()) ++next_;
+    return {ByteRead::kData, count};
+  }
+
+  int calls = 0;
+
+ private:
+  std::vector<std::string> reads_;
+  size_t next_ = 0;
+};
+
+TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
+  const std::string longLine = std::string("N") + std::string(4095, 'x') + "Y\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> reads;
+    std::vector<Text> answers;
+  } cases[] = {
+      {"lines", {"ja\n", "\n", "\xC3\xA4\r\n", "\xFF\n"}, {u"ja", u"", u"\u00E4", u"\xDCFF"}},
+      {"Ctrl+Z line refuses only its prompt", {"\x1A\n", "j\n"}, {kMarker, u"j"}},
+      // Ctrl+D refuses every later prompt; nothing more is read.
+      {"Ctrl+D", {"", "j\n"}, {kMarker, kMarker, kMarker}},
+      {"Ctrl+D after typed text", {"ab", "", "j\n"}, {u"ab", kMarker, kMarker}},
+      {"rest of a long line dropped", {longLine, "j\n"}, {Text(u"N") + Text(4095, u'x'), u"j"}},
+      {"four-byte character at the limit",
+       {std::string(4095, 'x') + "\xF0\x9F\x98\x80\n", "j\n"},
+       {Text(4095, u'x'), u"j"}},
+      {"read error gives what was typed", {"ab"}, {u"ab", u""}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TypedBytes typed(c.reads);
+    const ByteReader read = [&typed](char* buffer, size_t size) {
+      return typed.Read(buffer, size);
+    };
+    TerminalInput state;
+    for (const Text& answer : c.answers) EXPECT_EQ(ReadTerminalLine(state, read), answer);
+    if (std::string(c.name) == "Ctrl+D") {
+      EXPECT_EQ(typed.calls, 1);
+    }
+  }
+}
+
+// What ReadConsoleW hands out in line mode: the line and CR LF, in pieces of
+// at most the units asked for; the rest of a line waits for the next read.
+class ConsoleLines {
+ public:
+  explicit ConsoleLines(const Text& typed) : typed_(typed) {}
+
+  bool Read(char16_t* buffer, size_t size, size_t* received) {
+    const size_t count = std::min(size, typed_.find(u'\n') + 1);
+    std::copy_n(typed_.begin(), count, buffer);
+    typed_.erase(0, count);
+    *received = count;
+    return true;
+  }
+
+ private:
+  Text typed_;
+};
+
+TEST(ConsoleTest, ConsoleLinesLongerThanOneReadAreDropped) {
+  const Text x(4095, u'x');
+  const struct {
+    const char* name;
+    Text typed;
+    std::vector<Text> answers;
+  } cases[] = {
+      {"lines", u"ja\r\n\r\n\x1A\r\n", {u"ja", u"", kMarker}},
+      {"line that fills the read", Text(4094, u'x') + u"\r\nj\r\n", {Text(4094, u'x'), u"j"}},
+      {"CR LF split between reads", x + u"\r\nj\r\n", {x, u"j"}},
+      {"tail of a long answer", Text(u"N") + x + u"Y\r\nj\r\n", {Text(u"N") + x, u"j"}},
+      {"answer of several reads", Text(u"N") + x + x + x + u"\r\nj\r\n", {Text(u"N") + x, u"j"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ConsoleLines console(c.typed);
+    const UnitReader read = [&console](char16_t* buffer, size_t size, size_t* received) {
+      return console.Read(buffer, size, received);
+    };
+    for (const Text& answer : c.answers) {
+      Text line;
+      ASSERT_TRUE(ReadConsoleLine(read, &line));
+      EXPECT_EQ(line, answer);
+    }
+  }
+  const UnitReader redirected = [](char16_t*, size_t, size_t*) { return false; };
+  Text line = u"unchanged";
+  EXPECT_FALSE(ReadConsoleLine(redirected, &line));
+  EXPECT_EQ(line, u"unchanged");
+}
+
+}  // namespace
