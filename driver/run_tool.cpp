@@ -100,9 +100,13 @@ void WriteUsage(RunSettings& settings, const Text& message) {
   settings.exitCode = 99;
 }
 
-void EndRun(const RunSettings& settings) {
+void ReleaseRun() {
   ReleaseAllPatterns();
   CloseAllScans();
+}
+
+void EndRun(const RunSettings& settings) {
+  ReleaseRun();
   std::exit(static_cast<int>(settings.exitCode));
 }
 
@@ -110,6 +114,7 @@ void RunTool() {
   RunSettings settings;
   settings.programName = ProgramName();
   InitConsole();
+  SetCloseRoutine(ReleaseRun);
   WriteLine(BannerLine(settings));
   WriteLine(u"");
   if (ReadOptions(settings) == OptionPassEnd::kLicence) {

@@ -9,6 +9,9 @@ enum class OptionPassEnd { kDone, kLicence };
 // The whole run; ends the process through EndRun.
 [[noreturn]] void RunTool();
 
+// Releases the compiled name expression and every scan.
+void ReleaseRun();
+
 // Releases what the run holds and ends the process with settings.exitCode.
 [[noreturn]] void EndRun(const RunSettings& settings);
 

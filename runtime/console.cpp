@@ -66,7 +66,17 @@ void DropRestOfLine(const UnitReader& read) {
   }
 }
 
+void (*closeRoutine)() = nullptr;
+
 }  // namespace
+
+void SetCloseRoutine(void (*release)()) {
+  closeRoutine = release;
+}
+
+void RunCloseRoutine() {
+  if (closeRoutine != nullptr) closeRoutine();
+}
 
 Text ShownText(const Text& text) {
   Text shown = text;

@@ -27,6 +27,13 @@ void Write(const Text& text);
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
 
+// What runs when the user closes the console window, before the system ends
+// the process (Windows build): the driver's release of what the run holds.
+void SetCloseRoutine(void (*release)());
+
+// Runs the routine given to SetCloseRoutine, if any.
+void RunCloseRoutine();
+
 // ---- Shared by the platform units (console_posix, console_win32) ----
 
 // True when standard output is a terminal or console (platform unit).

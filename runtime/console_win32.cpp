@@ -6,9 +6,7 @@
 #include <algorithm>
 
 #include "runtime/console.h"
-#include "runtime/file_system.h"
 #include "runtime/input_lines.h"
-#include "runtime/regex.h"
 
 namespace {
 
@@ -26,10 +24,7 @@ constexpr DWORD kLineInputMode = ENABLE_PROCESSED_INPUT | ENABLE_LINE_INPUT | EN
 // Never handles an event, so the system ends the process; closing the console
 // first releases what the run holds.
 BOOL WINAPI ConsoleControlHandler(DWORD event) {
-  if (event == CTRL_CLOSE_EVENT) {
-    ReleaseAllPatterns();
-    CloseAllScans();
-  }
+  if (event == CTRL_CLOSE_EVENT) RunCloseRoutine();
   return FALSE;
 }
 

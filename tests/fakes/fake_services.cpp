@@ -91,6 +91,7 @@ int64_t CurrentDate() {
 int InitConsole() {
   return 1;
 }
+void SetCloseRoutine(void (*)()) {}
 void WriteText(const char16_t* units, size_t count) {
   fake::output().append(units, count);
 }
