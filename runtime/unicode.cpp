@@ -141,8 +141,3 @@ std::string BytesFromText(const Text& text) {
 std::string StrictUtf8FromText(const Text& text) {
   return Encode(text, false);
 }
-
-// Literals are valid UTF-8; anything else is kept byte for byte as above.
-Text TextFromUtf8(std::string_view utf8) {
-  return TextFromBytes(utf8);
-}

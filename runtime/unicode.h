@@ -23,6 +23,3 @@ std::string BytesFromText(const Text& text);
 // Encodes to strict UTF-8: every unpaired surrogate (escaped bytes included)
 // becomes U+FFFD, so the result is always valid UTF-8.
 std::string StrictUtf8FromText(const Text& text);
-
-// Builds a text from an ASCII/UTF-8 literal (test and message convenience).
-Text TextFromUtf8(std::string_view utf8);

@@ -42,8 +42,8 @@ TEST(UnicodeTest, TextFromBytesDecodesValidAndEscapesEachInvalidByte) {
   }
 }
 
-TEST(UnicodeTest, TextFromUtf8DecodesLiterals) {
-  EXPECT_EQ(TextFromUtf8("Datei \xC3\xA4.log wird gel\xC3\xB6scht."),
+TEST(UnicodeTest, TextFromBytesDecodesLiterals) {
+  EXPECT_EQ(TextFromBytes("Datei \xC3\xA4.log wird gel\xC3\xB6scht."),
             u"Datei \u00E4.log wird gel\u00F6scht.");
 }
 

@@ -58,7 +58,7 @@ TEST(WildcardTest, MatchesLikeTheWindowsDirectorySearch) {
       {"app.*", "app", true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WildcardMatch(TextFromUtf8(c.pattern), TextFromUtf8(c.name)), c.expected)
+    EXPECT_EQ(WildcardMatch(TextFromBytes(c.pattern), TextFromBytes(c.name)), c.expected)
         << "pattern \"" << c.pattern << "\", name \"" << c.name << "\"";
   }
   EXPECT_FALSE(WildcardMatchKeys(u"*.LOG", u"app.log"));  // no mapping of its own
