@@ -54,7 +54,5 @@ Text ExecutablePath() {
     if (buffer.size() >= kMaxPathBytes) return Text();
     buffer.resize(buffer.size() * 2);  // possibly cut: try again with more room
   }
-  Text path = TextFromBytes(buffer);
-  if (path.starts_with(u"\\\\?\\")) path.erase(0, 4);
-  return path;
+  return TextFromBytes(buffer);
 }
