@@ -54,16 +54,23 @@ deb_build() {
   dpkg-deb -x "$deb" "$deb_root"
 }
 
+# A run without parameters, its output in $1 and exit status in $2, showed the
+# banner of the version built by preset $3 and the usage error, and ended with 99.
+package_expect_usage() {
+  local expected
+  expected=$(printf 'cleanup Version %s\n\nFehler: Keine Eingangsdatei definiert.' \
+    "$(package_version "$3")")
+  package_expect "usage" "$(package_usage_lines "$1")" "$expected" &&
+    package_expect "exit status" "$2" 99
+}
+
 # The installed binary shows its usage and ends with 99 when given nothing.
 deb_run() {
-  local out status expected
+  local out status
   out=$(mktemp)
   "$deb_root/usr/bin/cleanup" >"$out"
   status=$?
-  expected=$(printf 'cleanup Version %s\n\nFehler: Keine Eingangsdatei definiert.' \
-    "$(package_version release)")
-  package_expect "usage" "$(package_usage_lines "$out")" "$expected" &&
-    package_expect "exit status" "$status" 99
+  package_expect_usage "$out" "$status" release
   local result=$?
   rm -f "$out"
   return "$result"
@@ -134,16 +141,13 @@ zip_build() {
 
 # cleanup.exe, unpacked from the zip, shows its usage under Wine and ends with 99.
 zip_run() {
-  local dir out status expected
+  local dir out status
   dir=$(mktemp -d)
   unzip -q "build/windows/$(zip_name).zip" -d "$dir" || return 1
   out="$dir/out"
   wine "$dir/$(zip_name)/cleanup.exe" </dev/null >"$out" 2>/dev/null
   status=$?
-  expected=$(printf 'cleanup Version %s\n\nFehler: Keine Eingangsdatei definiert.' \
-    "$(package_version windows)")
-  package_expect "usage" "$(package_usage_lines "$out")" "$expected" &&
-    package_expect "exit status" "$status" 99
+  package_expect_usage "$out" "$status" windows
   local result=$?
   rm -rf "$dir"
   return "$result"
