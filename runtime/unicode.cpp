@@ -58,7 +58,8 @@ size_t DecodeSequence(std::string_view bytes, size_t pos, char32_t* code) {
   return length;
 }
 
-void AppendUnits(Text& text, char32_t code) {
+// Appends a code point as one UTF-16 unit, or as a surrogate pair above U+FFFF.
+void AppendUtf16(Text& text, char32_t code) {
   if (code < 0x10000) {
     text.push_back(static_cast<char16_t>(code));
     return;
@@ -82,7 +83,7 @@ Text TextFromBytes(std::string_view bytes) {
           static_cast<char16_t>(kEscapedByteBase + static_cast<unsigned char>(bytes[pos])));
       ++pos;
     } else {
-      AppendUnits(text, code);
+      AppendUtf16(text, code);
       pos += length;
     }
   }

@@ -1,6 +1,7 @@
 // Test doubles linked in place of the platform services.
 #include "fakes/fake_services.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "runtime/console.h"
@@ -63,6 +64,18 @@ void Reset() {
   parameters().clear();
   cursor = 0;
   scan = Scan();
+}
+
+void Replace(const Text& name) {
+  uint64_t unused = 1;
+  for (const Entry& entry : directory().entries) unused = std::max(unused, entry.id + 1);
+  for (Entry& entry : directory().entries) {
+    if (entry.name == name) {
+      entry.id = unused;
+      return;
+    }
+  }
+  ADD_FAILURE() << "no entry " << ::testing::PrintToString(name) << " to replace";
 }
 
 std::vector<Text> OutputLines() {

@@ -2,6 +2,8 @@
 // clock, a recording console and a settable command line.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <deque>
 #include <set>
@@ -39,6 +41,16 @@ int& clockReads();                // number of CurrentDate calls
 
 // Clears every fake.
 void Reset();
+
+// Between a scan and the deletion, the file called `name` is renamed away and
+// a new file made under its name: the name now holds another file identity.
+void Replace(const Text& name);
+
+// Base of the driver tests: every test starts with every fake cleared.
+class ServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Reset(); }
+};
 
 // The output split into lines (without CR LF); a final unterminated piece is
 // the last element.

@@ -48,10 +48,10 @@ TEST(CommandLineTest, SplitsAtSpacesAndGroupsByQuotes) {
       {u"    ", {}},
   };
   for (const SplitCase& c : cases) {
-    const std::string shown = StrictUtf8FromText(c.line);
-    EXPECT_EQ(AllTokens(c.line), c.tokens) << shown;
+    SCOPED_TRACE(StrictUtf8FromText(c.line));
+    EXPECT_EQ(AllTokens(c.line), c.tokens);
     // ParameterCount on Windows is CountTokens - 1: -1 for an empty line.
-    EXPECT_EQ(CountTokens(c.line), static_cast<int64_t>(c.tokens.size())) << shown;
+    EXPECT_EQ(CountTokens(c.line), static_cast<int64_t>(c.tokens.size()));
   }
 }
 

@@ -18,8 +18,8 @@ struct File {
   int64_t size;
 };
 
-// Collects the given files (newest first in the given order) and runs the
-// pass; returns the output lines.
+// Collects the given files (newest first in the given order) from a fresh
+// directory and runs the pass; returns the output lines.
 std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
                           std::deque<Text> answers = {}) {
   fake::Reset();
@@ -44,7 +44,9 @@ RunSettings Mode(int64_t deleteMode, int64_t batchMode, Text directory = u"/logs
   return settings;
 }
 
-TEST(DeletionPass, SimulationListsAndDeletesNothing) {
+class DeletionPass : public fake::ServicesTest {};
+
+TEST_F(DeletionPass, SimulationListsAndDeletesNothing) {
   RunSettings settings = Mode(0, 1);
   std::vector<Text> lines = RunPass(settings, {{u"a", 1}, {u"b", 2}, {u"c", 3}});
   EXPECT_EQ(lines, (std::vector<Text>{u"Datei a wird gelöscht. (Simulation!)",
@@ -53,7 +55,7 @@ TEST(DeletionPass, SimulationListsAndDeletesNothing) {
   EXPECT_TRUE(fake::removed().empty());
 }
 
-TEST(DeletionPass, BatchSummaryCountsAndUnits) {
+TEST_F(DeletionPass, BatchSummaryCountsAndUnits) {
   struct Case {
     std::vector<File> files;
     Text countLine, sizeLine;
@@ -74,6 +76,7 @@ TEST(DeletionPass, BatchSummaryCountsAndUnits) {
        u"Dabei wurden 17179869183 GiB freigegeben."},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.sizeLine));
     RunSettings settings = Mode(1, 1);
     std::vector<Text> lines = RunPass(settings, c.files);
     ASSERT_EQ(lines.size(), c.files.size() + 3);
@@ -84,30 +87,30 @@ TEST(DeletionPass, BatchSummaryCountsAndUnits) {
   }
 }
 
-TEST(DeletionPass, TargetJoinsDirectoryAndName) {
+TEST_F(DeletionPass, TargetJoinsDirectoryAndName) {
   struct Case {
     Text directory, target;
   };
   const Case cases[] = {{u"/logs", u"/logs/a"}, {u"/logs/", u"/logs//a"}, {u"", u"a"}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.directory));
     RunSettings settings = Mode(1, 1, c.directory);
     RunPass(settings, {{u"a", 1}});
     EXPECT_EQ(fake::removed(), (std::vector<Text>{c.target}));
   }
 }
 
-TEST(DeletionPass, FailureIsReportedAndThePassGoesOn) {
+TEST_F(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   RunSettings settings = Mode(1, 1);
-  fake::Reset();
   fake::directory().path = settings.directory;
-  fake::directory().entries = {{u"locked", kFileType, 5, 3, 1},
-                               {u"swapped", kFileType, 6, 2, 2},
-                               {u"free", kFileType, 7, 1, 3}};
+  fake::directory().entries = {{.name = u"locked", .size = 5, .created = 3, .id = 1},
+                               {.name = u"swapped", .size = 6, .created = 2, .id = 2},
+                               {.name = u"free", .size = 7, .created = 1, .id = 3}};
   fake::directory().undeletable = {u"locked"};
   CandidateList list;
   CollectCandidates(settings, list);
-  fake::directory().entries[1].id = 4;  // renamed away and another file made under its name
-  DeletionPass(settings, list);
+  fake::Replace(u"swapped");
+  ::DeletionPass(settings, list);  // the stage, not this suite's fixture
   PrintSummary(settings, list);
   EXPECT_EQ(
       fake::OutputLines(),
@@ -117,7 +120,7 @@ TEST(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   EXPECT_EQ(fake::directory().entries.size(), 2u);  // the new "swapped" stays
 }
 
-TEST(DeletionPass, ConfirmationAnswers) {
+TEST_F(DeletionPass, ConfirmationAnswers) {
   const Text prompt = u"Bitte mit \"J\" oder \"Y\" bestätigen ";
   struct Case {
     Text answer;
@@ -127,6 +130,7 @@ TEST(DeletionPass, ConfirmationAnswers) {
                         {u"Yes", true}, {u"n", false},      {u"", false},  {u" j", false},
                         {u"x", false},  {Text(1, 4), false}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.answer));
     RunSettings settings = Mode(1, 0);
     std::vector<Text> lines = RunPass(settings, {{u"a", 3}}, {c.answer});
     Text expected =
@@ -137,7 +141,7 @@ TEST(DeletionPass, ConfirmationAnswers) {
   }
 }
 
-TEST(DeletionPass, EndOfInputRefusesEveryLaterFile) {
+TEST_F(DeletionPass, EndOfInputRefusesEveryLaterFile) {
   RunSettings settings = Mode(1, 0);
   std::vector<Text> lines = RunPass(settings, {{u"a", 1}, {u"b", 1}, {u"c", 1}}, {u"j"});
   ASSERT_EQ(lines.size(), 6u);
@@ -147,12 +151,12 @@ TEST(DeletionPass, EndOfInputRefusesEveryLaterFile) {
   EXPECT_EQ(fake::removed().size(), 1u);
 }
 
-TEST(DeletionPass, EmptyListSaysNothingFound) {
+TEST_F(DeletionPass, EmptyListSaysNothingFound) {
   RunSettings settings = Mode(1, 1);
   EXPECT_EQ(RunPass(settings, {}), (std::vector<Text>{u"Keine zu löschenden Dateien gefunden"}));
 }
 
-TEST(DeletionPass, FreedSizeThresholds) {
+TEST_F(DeletionPass, FreedSizeThresholds) {
   struct Case {
     int64_t bytes;
     Text text;

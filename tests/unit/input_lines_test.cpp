@@ -132,14 +132,15 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        kDetect},
   };
   for (const LinesCase& c : cases) {
+    SCOPED_TRACE(c.name);
     ScriptedReader reader(c.steps);
     const ByteReader read = [&reader](char* buffer, size_t size) {
       return reader.Read(buffer, size);
     };
     RedirectedInput state;
     state.encoding = c.encoding;
-    for (const Text& line : c.lines) EXPECT_EQ(ReadRedirectedLine(state, read), line) << c.name;
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRedirectedLine(state, read), kMarker) << c.name;
+    for (const Text& line : c.lines) EXPECT_EQ(ReadRedirectedLine(state, read), line);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRedirectedLine(state, read), kMarker);
     // Blocks of at most 4096 units are asked for.
     EXPECT_LE(reader.largestRequest, 8192u) << c.name;
   }

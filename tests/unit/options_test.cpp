@@ -11,79 +11,63 @@
 namespace {
 
 struct OptionCase {
-  std::vector<Text> parameters;
-  OptionPassEnd end;
-  Text inputSpec;
-  int64_t minDays, minHours, minMinutes, spareCount, batchMode, deleteMode;
-  Text nameExpression;
+  std::vector<Text> parameters{};
+  OptionPassEnd end = OptionPassEnd::kDone;
+  Text inputSpec{};
+  int64_t minDays = 0, minHours = 0, minMinutes = 0, spareCount = 0, batchMode = 0, deleteMode = 0;
+  Text nameExpression{};
 };
 
-TEST(OptionPass, ReadsEveryParameterOnce) {
+class OptionPass : public fake::ServicesTest {};
+class SettingsReport : public fake::ServicesTest {};
+class Licence : public fake::ServicesTest {};
+
+TEST_F(OptionPass, ReadsEveryParameterOnce) {
   const OptionCase cases[] = {
-      {{}, OptionPassEnd::kDone, u"", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-f", u"a", u"-f", u"b"}, OptionPassEnd::kDone, u"b", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-f", u"a", u"-f"}, OptionPassEnd::kDone, u"", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-x", u"-f", u"a"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-F", u"/f", u"-f", u"a", u"-L"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-f", u"a", u"-d", u"7", u"-h", u"-30", u"-m", u"$1F", u"-a", u"2", u"-b", u"-D"},
-       OptionPassEnd::kDone,
-       u"a",
-       7,
-       -30,
-       31,
-       2,
-       1,
-       1,
-       u""},
-      {{u"-f", u"a", u"-d"}, OptionPassEnd::kDone, u"a", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"},
-       OptionPassEnd::kDone,
-       u"a",
-       0,
-       0,
-       0,
-       0,
-       0,
-       0,
-       u"\\.log$"},
-      {{u"-d", u"-l"}, OptionPassEnd::kDone, u"", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-f", u"-l"}, OptionPassEnd::kDone, u"-l", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-f", u"x", u"-l", u"-D"}, OptionPassEnd::kLicence, u"x", 0, 0, 0, 0, 0, 0, u""},
-      {{u"-b", u"-b", u"-l"}, OptionPassEnd::kLicence, u"", 0, 0, 0, 0, 1, 0, u""},
+      {.parameters = {}},
+      {.parameters = {u"-f", u"a", u"-f", u"b"}, .inputSpec = u"b"},
+      {.parameters = {u"-f", u"a", u"-f"}},
+      {.parameters = {u"-x", u"-f", u"a"}, .inputSpec = u"a"},
+      {.parameters = {u"-F", u"/f", u"-f", u"a", u"-L"}, .inputSpec = u"a"},
+      {.parameters = {u"-f", u"a", u"-d", u"7", u"-h", u"-30", u"-m", u"$1F", u"-a", u"2", u"-b",
+                      u"-D"},
+       .inputSpec = u"a",
+       .minDays = 7,
+       .minHours = -30,
+       .minMinutes = 31,
+       .spareCount = 2,
+       .batchMode = 1,
+       .deleteMode = 1},
+      {.parameters = {u"-f", u"a", u"-d"}, .inputSpec = u"a"},
+      {.parameters = {u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"},
+       .inputSpec = u"a",
+       .nameExpression = u"\\.log$"},
+      {.parameters = {u"-d", u"-l"}},
+      {.parameters = {u"-f", u"-l"}, .inputSpec = u"-l"},
+      {.parameters = {u"-f", u"x", u"-l", u"-D"},
+       .end = OptionPassEnd::kLicence,
+       .inputSpec = u"x"},
+      {.parameters = {u"-b", u"-b", u"-l"}, .end = OptionPassEnd::kLicence, .batchMode = 1},
       // A value may be attached to its option; it never takes the next word.
-      {{u"-fC:\\logs", u"-D", u"-d7", u"-b", u"-h\t12", u"-m30", u"-a5", u"-r\\.log$"},
-       OptionPassEnd::kDone,
-       u"C:\\logs",
-       7,
-       12,
-       30,
-       5,
-       1,
-       1,
-       u"\\.log$"},
-      {{u"-fa", u"-d3", u"-h-5", u"-a10000000000000000000", u"-dx"},
-       OptionPassEnd::kDone,
-       u"a",
-       0,
-       -5,
-       0,
-       INT64_MAX,
-       0,
-       0,
-       u""},
+      {.parameters = {u"-fC:\\logs", u"-D", u"-d7", u"-b", u"-h\t12", u"-m30", u"-a5",
+                      u"-r\\.log$"},
+       .inputSpec = u"C:\\logs",
+       .minDays = 7,
+       .minHours = 12,
+       .minMinutes = 30,
+       .spareCount = 5,
+       .batchMode = 1,
+       .deleteMode = 1,
+       .nameExpression = u"\\.log$"},
+      {.parameters = {u"-fa", u"-d3", u"-h-5", u"-a10000000000000000000", u"-dx"},
+       .inputSpec = u"a",
+       .minHours = -5,
+       .spareCount = INT64_MAX},
       // Flags take no value: such words are skipped.
-      {{u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"},
-       OptionPassEnd::kDone,
-       u"a",
-       0,
-       0,
-       0,
-       0,
-       0,
-       0,
-       u""},
+      {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"}, .inputSpec = u"a"},
   };
   for (const OptionCase& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.parameters));
     fake::Reset();
     fake::parameters() = c.parameters;
     RunSettings settings;
@@ -99,8 +83,7 @@ TEST(OptionPass, ReadsEveryParameterOnce) {
   }
 }
 
-TEST(OptionPass, UsageTextAndExitCode) {
-  fake::Reset();
+TEST_F(OptionPass, UsageTextAndExitCode) {
   RunSettings settings;
   settings.programName = u"cleanup";
   WriteUsage(settings, u"Keine Eingangsdatei definiert.");
@@ -116,7 +99,7 @@ TEST(OptionPass, UsageTextAndExitCode) {
   EXPECT_EQ(lines[15], u"");
 }
 
-TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
+TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
   struct Case {
     Text input;
     Text directory, pattern;
@@ -147,52 +130,44 @@ TEST(SettingsReport, ResolvesInputAndPrintsTheBlock) {
 #endif
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.input));
     fake::Reset();
     fake::directory().path = u"/logs";
     fake::directory().entries = {{u"app1.log", kFileType, 10, 0}};
     RunSettings settings;
     settings.inputSpec = c.input;
     ResolveInput(settings);
-    EXPECT_EQ(settings.directory, c.directory) << std::string(c.input.begin(), c.input.end());
+    EXPECT_EQ(settings.directory, c.directory);
     EXPECT_EQ(settings.pattern, c.pattern);
   }
 }
 
-TEST(SettingsReport, ModeRegexAndAgeLines) {
+TEST_F(SettingsReport, ModeRegexAndAgeLines) {
   struct Case {
-    int64_t deleteMode, batchMode, days, hours, minutes;
-    Text expression;
-    std::vector<Text> tail;  // lines after the two path lines
+    int64_t deleteMode = 0, batchMode = 0, days = 0, hours = 0, minutes = 0;
+    Text expression{};
+    std::vector<Text> tail{};  // lines after the two path lines
   };
   const Case cases[] = {
-      {0, 0, 0, 0, 0, u"", {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
-      {1,
-       1,
-       7,
-       0,
-       0,
-       u"",
-       {u"Löschmodus: aktiv", u"Batchmodus: aktiv",
-        u"Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"}},
-      {0,
-       0,
-       1,
-       -30,
-       0,
-       u"x",
-       {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv", u"regulärer Ausdruck: x",
-        u"Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"}},
-      {0, 0, -1, 0, 0, u"", {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
-      {0,
-       1,
-       0,
-       0,
-       5,
-       u"",
-       {u"Löschmodus: nur Simulation", u"Batchmodus: aktiv",
-        u"Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"}},
+      {.tail = {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
+      {.deleteMode = 1,
+       .batchMode = 1,
+       .days = 7,
+       .tail = {u"Löschmodus: aktiv", u"Batchmodus: aktiv",
+                u"Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"}},
+      {.days = 1,
+       .hours = -30,
+       .expression = u"x",
+       .tail = {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv", u"regulärer Ausdruck: x",
+                u"Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"}},
+      {.days = -1, .tail = {u"Löschmodus: nur Simulation", u"Batchmodus: nicht aktiv"}},
+      {.batchMode = 1,
+       .minutes = 5,
+       .tail = {u"Löschmodus: nur Simulation", u"Batchmodus: aktiv",
+                u"Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.tail));
     fake::Reset();
     RunSettings settings;
     settings.directory = u"/logs/";
@@ -210,8 +185,7 @@ TEST(SettingsReport, ModeRegexAndAgeLines) {
   }
 }
 
-TEST(Licence, LinesShapesAndProgramName) {
-  fake::Reset();
+TEST_F(Licence, LinesShapesAndProgramName) {
   RunSettings settings;
   settings.programName = u"cleanup";
   WriteLicence(settings);

@@ -72,6 +72,7 @@ TEST(RecordList, WalksWithRemovalVisitEveryRecordOnce) {
       {{u"a", u"b", u"c"}, {}}, {{}, {u"a", u"b", u"c"}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.remove));
     RecordList<Record> list;
     Fill(list, {{u"a", 0}, {u"b", 0}, {u"c", 0}});
     EXPECT_EQ(Walk(list, c.remove), (std::vector<Text>{u"a", u"b", u"c"}));

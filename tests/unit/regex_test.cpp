@@ -28,6 +28,8 @@ TEST(Regex, MatchesNamesAnywhereAndCaseSensitively) {
       {u"", u"anything", 1, 1},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.expression) + " on " +
+                 ::testing::PrintToString(c.subject));
     EXPECT_EQ(CompilePattern(0, c.expression) != 0, c.compiled != 0);
     EXPECT_EQ(MatchPattern(0, c.subject), c.matched);
   }

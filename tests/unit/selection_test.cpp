@@ -43,6 +43,7 @@ RunSettings Minutes(int64_t minutes) {
   return settings;
 }
 
+// A fresh /logs holding `entries`, the clock at kNow.
 void SetDirectory(std::vector<fake::Entry> entries) {
   fake::Reset();
   fake::clock() = kNow;
@@ -50,7 +51,9 @@ void SetDirectory(std::vector<fake::Entry> entries) {
   fake::directory().entries = std::move(entries);
 }
 
-TEST(Selection, TypicalRunKeepsTheTwoOldestBeyondTheSpared) {
+class Selection : public fake::ServicesTest {};
+
+TEST_F(Selection, TypicalRunKeepsTheTwoOldestBeyondTheSpared) {
   SetDirectory({{u"app1.log", kFileType, 2048, kNow - 20 * kDay},
                 {u"app2.log", kFileType, 1024, kNow - 15 * kDay},
                 {u"app3.log", kFileType, 10, kNow - 10 * kDay},
@@ -61,7 +64,7 @@ TEST(Selection, TypicalRunKeepsTheTwoOldestBeyondTheSpared) {
   EXPECT_EQ(Select(settings), (std::vector<Text>{u"app2.log", u"app1.log"}));
 }
 
-TEST(Selection, AgeSpareAndNameFilters) {
+TEST_F(Selection, AgeSpareAndNameFilters) {
   struct Case {
     const char* what;
     RunSettings settings;
@@ -92,18 +95,19 @@ TEST(Selection, AgeSpareAndNameFilters) {
       {"case-sensitive expression", Settings(0, 0, 0, u"A"), {}},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
     SetDirectory({{u"a", kFileType, 1, kNow - 10 * kDay},
                   {u"b", kFileType, 1, kNow - 5 * kDay},
                   {u"c", kFileType, 1, kNow - 1 * kDay},
                   {u"sub", kDirectoryType, 0, kNow - 30 * kDay},
                   {u".", kDirectoryType, 0, kNow - 30 * kDay},
                   // vanished or can't be examined: never a candidate
-                  {u"gone", kFileType, 1, 0, 7, false}});
-    EXPECT_EQ(Select(c.settings), c.expected) << c.what;
+                  {.name = u"gone", .size = 1, .id = 7, .readable = false}});
+    EXPECT_EQ(Select(c.settings), c.expected);
   }
 }
 
-TEST(Selection, NameFilterRunsBeforeTheSparePass) {
+TEST_F(Selection, NameFilterRunsBeforeTheSparePass) {
   SetDirectory({{u"x.log", kFileType, 1, kNow - 3 * kDay},
                 {u"x.log.bak", kFileType, 1, kNow - 2 * kDay},
                 {u"y.txt", kFileType, 1, kNow - 1 * kDay},
@@ -111,7 +115,7 @@ TEST(Selection, NameFilterRunsBeforeTheSparePass) {
   EXPECT_EQ(Select(Settings(0, 0, 1, u"\\.log$")), (std::vector<Text>{u"z.log"}));
 }
 
-TEST(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
+TEST_F(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
   SetDirectory({{u"p", kFileType, 1, kNow - kDay},
                 {u"q", kFileType, 1, kNow - kDay},
                 {u"r", kFileType, 1, kNow - kDay},
@@ -120,19 +124,19 @@ TEST(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
   EXPECT_EQ(Select(Settings(0, 0, 2)), (std::vector<Text>{u"r", u"t", u"s"}));
 }
 
-TEST(Selection, ClockIsReadForEveryEntryOfTheAgePass) {
+TEST_F(Selection, ClockIsReadForEveryEntryOfTheAgePass) {
   SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, kNow - 3 * kDay}});
   Select(Settings(1, 0, 0));
   EXPECT_EQ(fake::clockReads(), 2);
 }
 
-TEST(Selection, ClockPastTheRangeSparesEveryEntry) {
+TEST_F(Selection, ClockPastTheRangeSparesEveryEntry) {
   SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, -1}});
   fake::clock() = -1;
   EXPECT_EQ(Select(Settings(1, 0, 0)), (std::vector<Text>{}));
 }
 
-TEST(Selection, EntriesShareOneDirectoryText) {
+TEST_F(Selection, EntriesShareOneDirectoryText) {
   SetDirectory({{u"a", kFileType, 1, 1}, {u"b", kFileType, 1, 2}});
   RunSettings settings = Settings(0, 0, 0);
   CandidateList list;
@@ -140,7 +144,7 @@ TEST(Selection, EntriesShareOneDirectoryText) {
   while (FileEntry* entry = ListNext(list)) EXPECT_EQ(entry->path, &settings.directory);
 }
 
-TEST(Selection, MissingDirectoryYieldsNothing) {
+TEST_F(Selection, MissingDirectoryYieldsNothing) {
   SetDirectory({{u"a", kFileType, 1, 1}});
   RunSettings settings = Settings(0, 0, 0);
   settings.directory = u"/elsewhere";

@@ -96,6 +96,7 @@ TEST(Text, LeftAndRightPartsClampTheirCount) {
       {u"abc", INT32_MAX, u"abc", u"abc"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.text) + ", " + std::to_string(c.count));
     EXPECT_EQ(LeftPart(c.text, c.count), c.left);
     EXPECT_EQ(RightPart(c.text, c.count), c.right);
   }
@@ -118,6 +119,7 @@ TEST(Text, CaseMappingKeepsLengthAndIgnoresLocale) {
       {u"\xDC80\xDCFF", u"\xDC80\xDCFF", u"\xDC80\xDCFF"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.input));
     EXPECT_EQ(ToUpper(c.input), c.upper);
     EXPECT_EQ(ToLower(c.input), c.lower);
     EXPECT_EQ(ToUpper(c.input).size(), c.input.size());
@@ -151,8 +153,9 @@ TEST(Text, PathAndFileParts) {
       {u"/var/log/", u"/var/log/", u""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PathPart(c.path), c.pathPart) << std::string(c.path.begin(), c.path.end());
-    EXPECT_EQ(FilePart(c.path), c.filePart) << std::string(c.path.begin(), c.path.end());
+    SCOPED_TRACE(::testing::PrintToString(c.path));
+    EXPECT_EQ(PathPart(c.path), c.pathPart);
+    EXPECT_EQ(FilePart(c.path), c.filePart);
   }
 }
 

@@ -37,8 +37,9 @@ TEST(UnicodeTest, TextFromBytesDecodesValidAndEscapesEachInvalidByte) {
       {"nul stays a unit", std::string("a\0b", 3), Text(u"a\0b", 3)},
   };
   for (const DecodeCase& c : cases) {
-    EXPECT_EQ(TextFromBytes(c.bytes), c.text) << c.name;
-    EXPECT_EQ(BytesFromText(c.text), c.bytes) << c.name << " (round trip)";
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(TextFromBytes(c.bytes), c.text);
+    EXPECT_EQ(BytesFromText(c.text), c.bytes) << "round trip";
   }
 }
 
@@ -70,8 +71,9 @@ TEST(UnicodeTest, EncodingRestoresEscapedBytesOnlyWhereAllowed) {
        "\xF0\x90\x82\x80"},
   };
   for (const EncodeCase& c : cases) {
-    EXPECT_EQ(BytesFromText(c.text), c.bytes) << c.name;
-    EXPECT_EQ(StrictUtf8FromText(c.text), c.strict) << c.name;
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(BytesFromText(c.text), c.bytes);
+    EXPECT_EQ(StrictUtf8FromText(c.text), c.strict);
   }
 }
 

@@ -10,6 +10,7 @@ import time
 
 import pytest
 
+from conftest import decode_lines
 from wine_run import needs_exe, run as run_windows
 
 POSIX_BIN = os.environ.get("CLEANUP_POSIX_BIN", "")
@@ -33,9 +34,7 @@ def run_posix(args, stdin=None):
                           input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           env=dict(os.environ), timeout=30)
     assert proc.stderr == b""
-    text = proc.stdout.decode("utf-16-le", "surrogatepass")
-    assert text.endswith("\r\n")
-    return proc.returncode, text[:-2].split("\r\n")
+    return proc.returncode, decode_lines(proc.stdout)
 
 
 OPTION_SETS = [

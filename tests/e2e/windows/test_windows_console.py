@@ -10,8 +10,9 @@ import subprocess
 import time
 import tty
 
-from wine_run import (EXE, LAUNCHER, WINE, Result, _run_wine, needs_exe, needs_launcher,
-                      windows_path, wine_env)
+from conftest import Result
+from wine_retry import run_wine
+from wine_run import EXE, LAUNCHER, WINE, needs_exe, needs_launcher, windows_path, wine_env
 
 LATE_READER = os.path.join(os.path.dirname(LAUNCHER), "cleanup_late_reader.exe")
 TIMED_OUT = 124
@@ -25,8 +26,8 @@ def test_output_read_only_after_the_exit(tmp_path):
         with open(os.path.join(d, name), "wb") as f:
             f.write(b"x")
     command_line = "cleanup.exe -f %s -D -b" % windows_path(os.path.join(d, "*.log"))
-    proc = _run_wine([WINE, LATE_READER, windows_path(EXE), command_line], env=wine_env(),
-                     stdin=subprocess.DEVNULL, timeout=120)
+    proc = run_wine([WINE, LATE_READER, windows_path(EXE), command_line], env=wine_env(),
+                    stdin=subprocess.DEVNULL, timeout=120)
     assert proc.returncode != TIMED_OUT, "the tool waited for its reader"
     assert proc.stderr == b""
     result = Result(proc.returncode, proc.stdout)

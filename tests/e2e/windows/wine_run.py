@@ -13,6 +13,9 @@ import time
 
 import pytest
 
+from conftest import Result
+from wine_retry import run_wine
+
 EXE = os.environ.get("CLEANUP_EXE", "")
 LAUNCHER = os.environ.get("CLEANUP_LAUNCHER", "")
 WINE = os.environ.get("CLEANUP_WINE", "wine")
@@ -33,37 +36,15 @@ def wine_env(extra=None):
     return env
 
 
-class Result:
-    def __init__(self, returncode, raw):
-        self.returncode = returncode
-        self.raw = raw
-        assert len(raw) % 2 == 0, "odd number of output bytes"
-        assert not raw.startswith(b"\xff\xfe"), "byte-order mark in output"
-        text = raw.decode("utf-16-le", "surrogatepass")
-        assert text == "" or text.endswith("\r\n"), "no CR LF at the end: %r" % text[-40:]
-        self.lines = text[:-2].split("\r\n") if text else []
-
-
 def _finish(proc):
     assert proc.stderr == b"", "wrote to stderr: %r" % proc.stderr[:2000]
     return Result(proc.returncode, proc.stdout)
 
 
-def _run_wine(command, **options):
-    """Runs a command under Wine. Now and then Wine fails to start a process at
-    all; the exe writes its banner before it looks at anything, so a run
-    without output did nothing and is started again."""
-    for _ in range(3):
-        proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
-        if proc.stdout:
-            break
-    return proc
-
-
 def run(args, cwd=None, stdin=None, timeout=60):
     """cleanup.exe with the given parameters, quoted by Wine's usual rules."""
-    proc = _run_wine([WINE, EXE] + list(args), cwd=cwd, env=wine_env(), timeout=timeout,
-                     input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL)
+    proc = run_wine([WINE, EXE] + list(args), cwd=cwd, env=wine_env(), timeout=timeout,
+                    input=stdin, stdin=None if stdin is not None else subprocess.DEVNULL)
     return _finish(proc)
 
 
@@ -80,8 +61,8 @@ def launch(command_line, program=None, cwd=None, timeout=60, variables=None, at_
         "CLEANUP_LAUNCH_VARIABLES": "\n".join(variables or []).encode("utf-8").hex(),
     })
     if at_prompt is None:
-        proc = _run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
-                         stdin=subprocess.DEVNULL)
+        proc = run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
+                        stdin=subprocess.DEVNULL)
     else:
         proc = _converse([WINE, LAUNCHER], cwd, env, timeout, at_prompt, answer)
     assert proc.returncode != 125, "launcher could not start %s" % program
