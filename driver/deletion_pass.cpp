@@ -29,9 +29,10 @@ bool Confirmed() {
 // The file the entry names; a directory already ending in a separator still
 // gets one, which names the same file.
 Text TargetPath(const FileEntry& entry) {
-  const Text& path = entry.path != nullptr ? *entry.path : Text();
-  if (path.empty()) return entry.name;
-  return path + kPathSeparator + entry.name;
+  Text target = entry.path != nullptr ? *entry.path : Text();
+  if (!target.empty()) target += kPathSeparator;
+  target += entry.name;
+  return target;
 }
 
 void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
@@ -51,7 +52,10 @@ void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
 void DeletionPass(RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   while (FileEntry* entry = ListNext(list)) {
-    Write(u"Datei " + entry->name + u" wird gelöscht. ");
+    Text line = u"Datei ";
+    line += entry->name;
+    line += u" wird gelöscht. ";
+    Write(line);
     if (settings.deleteMode != 1) {
       WriteLine(u"(Simulation!)");
     } else if (settings.batchMode == 1 || Confirmed()) {

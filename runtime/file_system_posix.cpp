@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -30,12 +31,20 @@ namespace {
 constexpr int kFileType = 1;
 constexpr int kDirectoryType = 2;
 
-// One name the pattern matched, with its sort key and the type readdir saw.
-struct DirEntry {
-  Text name;
-  Text upper;
+// One name the pattern matched: where its code units stand in the scan's
+// name block, and the type readdir saw.
+struct ScanEntry {
+  uint32_t offset;
+  uint16_t length;  // a name has at most 255 bytes, so at most 255 units
   unsigned char kind;
   unsigned char rank;  // 0 for ".", 1 for "..", 2 for every other name
+};
+
+// An entry as the queries see it: its name and what readdir told.
+struct EntryView {
+  std::u16string_view name;
+  unsigned char kind;
+  unsigned char rank;
 };
 
 // What one statx call told about an entry (the entry itself, links not followed).
@@ -61,10 +70,18 @@ struct EntryState {
 struct Scan {
   int dirFd = -1;  // owned by the descriptor registry, not by the scan
   int64_t utcOffset = 0;
-  std::vector<DirEntry> entries;
+  // Every matched name, back to back; on the heap so that views into it stay
+  // valid wherever the scan or the block moves.
+  std::unique_ptr<std::u16string> names = std::make_unique<std::u16string>();
+  std::vector<ScanEntry> entries;
   size_t current = 0;
   bool firstPending = false;
   EntryState state;
+
+  EntryView View(size_t index) const {
+    const ScanEntry& entry = entries[index];
+    return {std::u16string_view(*names).substr(entry.offset, entry.length), entry.kind, entry.rank};
+  }
 };
 
 struct Service {
@@ -74,6 +91,8 @@ struct Service {
   std::map<std::string, int> keptDirectories;
   // Older descriptors of a directory text that was scanned again.
   std::vector<int> retiredDirectories;
+  // Name blocks of ended scans: callers may still hold views into them.
+  std::vector<std::unique_ptr<std::u16string>> retiredNames;
 };
 
 Service& TheService() {
@@ -106,7 +125,7 @@ std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
   return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-int DotRank(const Text& name) {
+unsigned char DotRank(std::u16string_view name) {
   if (name == u".") return 0;
   if (name == u"..") return 1;
   return 2;
@@ -114,16 +133,38 @@ int DotRank(const Text& name) {
 
 // "." and ".." first, then ascending upper-cased units; the original name
 // breaks ties so that the order is total.
-bool ComesBefore(const DirEntry& a, const DirEntry& b) {
-  if (a.rank != b.rank) return a.rank < b.rank;
-  const int byUpper = a.upper.compare(b.upper);
+bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string_view nameA,
+                 unsigned char rankB, std::u16string_view upperB, std::u16string_view nameB) {
+  if (rankA != rankB) return rankA < rankB;
+  const int byUpper = upperA.compare(upperB);
   if (byUpper != 0) return byUpper < 0;
-  return a.name < b.name;
+  return nameA < nameB;
+}
+
+// The name of a directory entry as text; plain ASCII skips the decoder, and
+// `name` keeps its storage from one entry to the next.
+void DecodeName(std::string_view bytes, Text& name) {
+  for (const char byte : bytes) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      name = TextFromBytes(bytes);
+      return;
+    }
+  }
+  name.assign(bytes.begin(), bytes.end());
+}
+
+// The bytes of a name for a system call.
+std::string NameBytes(std::u16string_view name) {
+  for (const char16_t unit : name) {
+    if (unit >= 0x80) return BytesFromText(name);
+  }
+  return std::string(name.begin(), name.end());
 }
 
 // Reads the directory once and hands every entry whose name matches to
-// `onMatch`. Reads through a duplicate so `dirFd` stays usable. Rejected names
-// cost no system call.
+// `onMatch(name, upper, type)`; the two texts are valid during the call only.
+// Reads through a duplicate so `dirFd` stays usable. Rejected names cost no
+// system call.
 template <typename OnMatch>
 bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
   const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
@@ -134,13 +175,13 @@ bool ReadMatches(int dirFd, const Text& upperPattern, OnMatch onMatch) {
     return false;
   }
   rewinddir(dir);
+  Text name;
+  Text upper;
   while (const dirent* entry = readdir(dir)) {
-    Text name = TextFromBytes(entry->d_name);
-    Text upper = ToUpper(name);
-    if (WildcardMatchUpper(upperPattern, upper)) {
-      const auto rank = static_cast<unsigned char>(DotRank(name));
-      onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type, rank});
-    }
+    DecodeName(entry->d_name, name);
+    upper = name;
+    MapToUpper(upper.data(), upper.size());
+    if (WildcardMatchUpper(upperPattern, upper)) onMatch(name, upper, entry->d_type);
   }
   closedir(dir);
   return true;
@@ -158,8 +199,8 @@ EntryFacts FactsFromStat(const struct stat& info) {
   return facts;
 }
 
-EntryFacts ReadFacts(int dirFd, const Text& name) {
-  const std::string bytes = BytesFromText(name);
+EntryFacts ReadFacts(int dirFd, std::u16string_view name) {
+  const std::string bytes = NameBytes(name);
   struct statx info {};
   if (statx(dirFd, bytes.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) ==
       0) {
@@ -184,7 +225,7 @@ EntryFacts ReadFacts(int dirFd, const Text& name) {
   return EntryFacts{};
 }
 
-const EntryFacts& FactsOf(int dirFd, const DirEntry& entry, EntryState& state) {
+const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (!state.factsLoaded) {
     state.facts = ReadFacts(dirFd, entry.name);
     state.factsLoaded = true;
@@ -192,13 +233,13 @@ const EntryFacts& FactsOf(int dirFd, const DirEntry& entry, EntryState& state) {
   return state.facts;
 }
 
-bool LinkTargetIsDirectory(int dirFd, const Text& name) {
+bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) {
   struct stat target {};
-  return fstatat(dirFd, BytesFromText(name).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
+  return fstatat(dirFd, NameBytes(name).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
 }
 
 // A directory or a link to one is a directory; everything else is a file.
-int TypeOf(int dirFd, const DirEntry& entry, EntryState& state) {
+int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (state.type != 0) return state.type;
   bool isLink = entry.kind == DT_LNK;
   bool isDirectory = entry.kind == DT_DIR || entry.rank < 2;
@@ -239,13 +280,23 @@ int64_t FirstMatchSize(const std::string& directory, const Text& pattern) {
   const int dirFd = OpenDirectory(directory);
   if (dirFd < 0) return kNothingThere;
   bool found = false;
-  DirEntry first;
-  ReadMatches(dirFd, ToUpper(pattern), [&](DirEntry&& entry) {
-    if (!found || ComesBefore(entry, first)) first = std::move(entry);
-    found = true;
-  });
+  Text firstName;
+  Text firstUpper;
+  unsigned char firstKind = 0;
+  ReadMatches(
+      dirFd, ToUpper(pattern), [&](const Text& name, const Text& upper, unsigned char kind) {
+        if (found &&
+            !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
+          return;
+        }
+        firstName = name;
+        firstUpper = upper;
+        firstKind = kind;
+        found = true;
+      });
   int64_t result = kNothingThere;
   if (found) {
+    const EntryView first{firstName, firstKind, DotRank(firstName)};
     EntryState state;
     if (TypeOf(dirFd, first, state) == kDirectoryType) {
       result = kDirectorySize;
@@ -281,6 +332,46 @@ int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
   return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
 }
 
+// Fills the scan with the entries whose names match, in the scan's order.
+// The names go into one block; their upper-cased forms, needed only for the
+// order, into a second block of the same layout that is dropped afterwards.
+bool ReadSortedMatches(int dirFd, const Text& upperPattern, Scan& scan) {
+  std::u16string& names = *scan.names;
+  std::u16string uppers;
+  bool fits = true;
+  auto add = [&](const Text& name, const Text& upper, unsigned char kind) {
+    if (names.size() + name.size() > UINT32_MAX) {
+      fits = false;
+      return;
+    }
+    scan.entries.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
+                            kind, DotRank(name)});
+    names += name;
+    uppers += upper;
+  };
+  if (!ReadMatches(dirFd, upperPattern, add) || !fits) return false;
+  const std::u16string_view upper = uppers;
+  const std::u16string_view name = names;
+  std::sort(scan.entries.begin(), scan.entries.end(),
+            [name, upper](const ScanEntry& a, const ScanEntry& b) {
+              return ComesBefore(a.rank, upper.substr(a.offset, a.length),
+                                 name.substr(a.offset, a.length), b.rank,
+                                 upper.substr(b.offset, b.length), name.substr(b.offset, b.length));
+            });
+  return true;
+}
+
+// Ends the scan under `number`, keeping its names for the views handed out;
+// the service lock must be held.
+void RetireScan(int number) {
+  Service& service = TheService();
+  const auto found = service.scans.find(number);
+  if (found == service.scans.end()) return;
+  std::unique_ptr<std::u16string>& names = found->second.names;
+  if (names != nullptr && !names->empty()) service.retiredNames.push_back(std::move(names));
+  service.scans.erase(found);
+}
+
 }  // namespace
 
 int64_t PathSize(const Text& path) {
@@ -303,7 +394,7 @@ int64_t PathSize(const Text& path) {
 int OpenScan(int number, const Text& directory, const Text& pattern) {
   Service& service = TheService();
   std::lock_guard<std::mutex> guard(service.lock);
-  service.scans.erase(number);
+  RetireScan(number);
   if (number < 0) return 0;
   int dirFd = -1;
   try {
@@ -319,14 +410,9 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     Scan scan;
     scan.dirFd = dirFd;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
-    scan.entries.reserve(256);
-    const Text upperPattern = ToUpper(pattern.empty() ? Text(u"*.*") : pattern);
-    auto add = [&scan](DirEntry&& entry) { scan.entries.push_back(std::move(entry)); };
-    if (!ReadMatches(dirFd, upperPattern, add)) return 0;
-    std::sort(scan.entries.begin(), scan.entries.end(), ComesBefore);
-    // The sort keys are not needed again; with millions of names they would
-    // double the scan's memory while the caller copies the names out.
-    for (DirEntry& entry : scan.entries) Text().swap(entry.upper);
+    if (!ReadSortedMatches(dirFd, ToUpper(pattern.empty() ? Text(u"*.*") : pattern), scan)) {
+      return 0;
+    }
     scan.firstPending = !scan.entries.empty();
     service.scans[number] = std::move(scan);
     return 1;
@@ -353,20 +439,24 @@ int EntryType(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  return TypeOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  return TypeOf(scan->dirFd, scan->View(scan->current), scan->state);
 }
 
 Text EntryName(int number) {
+  return Text(EntryNameView(number));
+}
+
+std::u16string_view EntryNameView(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
-  return scan == nullptr ? Text() : scan->entries[scan->current].name;
+  return scan == nullptr ? std::u16string_view() : scan->View(scan->current).name;
 }
 
 int64_t EntrySize(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   return facts.known ? facts.size : 0;
 }
 
@@ -374,7 +464,7 @@ int64_t EntryDate(int number, int selector) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   int64_t seconds = 0;
   if (selector == 1) {
@@ -393,7 +483,7 @@ int EntryId(int number, FileId& id) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   id = facts.id;
   return 1;
@@ -401,7 +491,7 @@ int EntryId(int number, FileId& id) {
 
 void CloseScan(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
-  TheService().scans.erase(number);
+  RetireScan(number);
 }
 
 void CloseAllScans() {
@@ -412,6 +502,7 @@ void CloseAllScans() {
   for (const int retired : service.retiredDirectories) close(retired);
   service.keptDirectories.clear();
   service.retiredDirectories.clear();
+  service.retiredNames.clear();
 }
 
 int RemoveFile(const Text& path, const FileId& id) {

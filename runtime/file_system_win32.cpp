@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <deque>
 #include <memory>
 #include <new>
 #include <vector>
@@ -220,4 +221,19 @@ void CloseAllScans() {
 
 int RemoveFile(const Text& path, const FileId&) {
   return DeleteFileW(AsWide(path)) ? 1 : 0;
+}
+
+std::u16string_view EntryNameView(int number) {
+  // The search keeps only its current entry, so each name handed out is a
+  // copy that lives until the process ends.
+  static std::deque<Text>* kept = new std::deque<Text>();
+  try {
+    Text name = EntryName(number);
+    if (name.empty()) return std::u16string_view();
+    TableLock lock;
+    kept->push_back(std::move(name));
+    return kept->back();
+  } catch (const std::bad_alloc&) {
+    return std::u16string_view();
+  }
 }

@@ -113,7 +113,7 @@ void AppendUtf8(std::string& out, char32_t code) {
 // becomes its byte when `restoreBytes` is set; every other unpaired surrogate
 // becomes U+FFFD. Units U+DC00..U+DC7F never stand for bytes: turning them
 // into ASCII would let a text smuggle in "/" or NUL.
-std::string Encode(const Text& text, bool restoreBytes) {
+std::string Encode(std::u16string_view text, bool restoreBytes) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -134,7 +134,7 @@ std::string Encode(const Text& text, bool restoreBytes) {
 
 }  // namespace
 
-std::string BytesFromText(const Text& text) {
+std::string BytesFromText(std::u16string_view text) {
   return Encode(text, true);
 }
 
