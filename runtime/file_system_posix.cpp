@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -67,6 +69,8 @@ struct EntryState {
   int type = 0;
 };
 
+class FactsPrefetch;
+
 struct Scan {
   int dirFd = -1;  // owned by the descriptor registry, not by the scan
   int64_t utcOffset = 0;
@@ -77,6 +81,13 @@ struct Scan {
   size_t current = 0;
   bool firstPending = false;
   EntryState state;
+  // Last member: stopped before the entries and names go.
+  std::unique_ptr<FactsPrefetch> prefetch;
+
+  Scan() = default;
+  Scan(Scan&&) noexcept = default;
+  Scan& operator=(Scan&&) noexcept = default;
+  ~Scan();
 
   EntryView View(size_t index) const {
     const ScanEntry& entry = entries[index];
@@ -88,7 +99,7 @@ struct Service {
   std::mutex lock;
   std::map<int, Scan> scans;
   // Directories opened by scans, by directory text without trailing '/'.
-  std::map<std::string, int> keptDirectories;
+  std::map<std::string, int, std::less<>> keptDirectories;
   // Older descriptors of a directory text that was scanned again.
   std::vector<int> retiredDirectories;
   // Name blocks of ended scans: callers may still hold views into them.
@@ -105,8 +116,8 @@ bool HoldsNul(const std::string& bytes) {
 }
 
 // "dir", "dir/" and "dir//" name the same directory; "/" stays "/".
-std::string RegistryKey(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+std::string_view RegistryKey(std::string_view directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
   return directory;
 }
 
@@ -117,12 +128,13 @@ int OpenDirectory(const std::string& directory) {
   return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Split of a path at its last '/': directory text and name. No '/' means the
-// current directory; a '/' at the start means the root.
-std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
+// Split of a path at its last '/': directory text and name, both views into
+// `path` (the name ends where the path ends). No '/' means the current
+// directory; a '/' at the start means the root.
+std::pair<std::string_view, std::string_view> SplitAtLastSlash(std::string_view path) {
   const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {std::string(), path};
-  return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+  if (slash == std::string_view::npos) return {std::string_view(), path};
+  return {slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 unsigned char DotRank(std::u16string_view name) {
@@ -225,6 +237,142 @@ EntryFacts ReadFacts(int dirFd, std::u16string_view name) {
   return EntryFacts{};
 }
 
+// Reads the facts of a large scan's entries ahead of the caller on a second
+// thread, so that the statx calls of a directory with many files run on two
+// cores. The entries fall into blocks; the caller's thread reads the entries
+// of the even blocks itself, as it goes, and the second thread reads the odd
+// blocks ahead of it, a few blocks at most. An odd block the second thread has
+// not begun when the caller reaches it is read by the caller too, so a busy
+// machine never makes the scan wait for the second thread. The facts are the
+// ones a lazy read would give a moment later; nothing is deleted on them (a
+// removal checks the file again).
+class FactsPrefetch {
+ public:
+  static constexpr size_t kBlock = 256;
+
+  // `names` and `entries` must stay in place until the prefetch is destroyed.
+  FactsPrefetch(int dirFd, std::u16string_view names, const ScanEntry* entries, size_t count)
+      : dirFd_(dirFd), names_(names), entries_(entries), count_(count), slots_(kSlots) {
+    worker_ = std::thread(&FactsPrefetch::Run, this);
+  }
+
+  ~FactsPrefetch() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+
+  FactsPrefetch(const FactsPrefetch&) = delete;
+  FactsPrefetch& operator=(const FactsPrefetch&) = delete;
+
+  // Called as entry `index` becomes current, in ascending order; true with
+  // `facts` filled when the second thread has read them.
+  bool Take(size_t index, EntryFacts& facts) {
+    const size_t block = index / kBlock;
+    std::unique_lock<std::mutex> guard(lock_);
+    if (block != callerBlock_) {
+      callerBlock_ = block;
+      // The second thread in the middle of this block: wait for it.
+      changed_.wait(guard, [&] { return busy_ != block; });
+      fromWorker_ = SlotOf(block).block == block;
+      changed_.notify_all();  // the slot of an earlier block is free again
+    }
+    if (!fromWorker_) return false;
+    const Slot& slot = SlotOf(block);
+    const size_t at = index % kBlock;
+    if (!slot.loaded[at]) return false;
+    facts = slot.facts[at];
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlots = 8;
+  static constexpr size_t kNone = SIZE_MAX;
+
+  struct Slot {
+    size_t block = kNone;
+    bool loaded[kBlock] = {};
+    EntryFacts facts[kBlock];
+  };
+
+  Slot& SlotOf(size_t block) { return slots_[block / 2 % kSlots]; }
+
+  // The next odd block after the caller's, within reach of the slots; kNone
+  // when every block is done or the scan ends. The lock must be held.
+  size_t NextBlock(std::unique_lock<std::mutex>& guard) {
+    for (;;) {
+      if (stop_) return kNone;
+      if (next_ <= callerBlock_)
+        next_ = callerBlock_ % 2 == 0 ? callerBlock_ + 1 : callerBlock_ + 2;
+      if (next_ * kBlock >= count_) return kNone;
+      if (next_ < callerBlock_ + 2 * kSlots) return next_;
+      changed_.wait(guard);
+    }
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> guard(lock_);
+    for (size_t block = NextBlock(guard); block != kNone; block = NextBlock(guard)) {
+      busy_ = block;
+      next_ = block + 2;
+      guard.unlock();
+      // The caller has left the block that used this slot before.
+      Slot& slot = SlotOf(block);
+      const size_t end = std::min(count_, (block + 1) * kBlock);
+      for (size_t index = block * kBlock; index < end; ++index) {
+        slot.loaded[index % kBlock] = Read(entries_[index], slot.facts[index % kBlock]);
+      }
+      guard.lock();
+      slot.block = block;
+      busy_ = kNone;
+      changed_.notify_all();
+    }
+  }
+
+  // The facts of a file entry; false for "." and "..", directories, and when
+  // no memory is left (the caller then reads them itself).
+  bool Read(const ScanEntry& entry, EntryFacts& facts) const {
+    if (entry.rank != 2 || entry.kind == DT_DIR) return false;
+    try {
+      facts = ReadFacts(dirFd_, names_.substr(entry.offset, entry.length));
+      return true;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  const int dirFd_;
+  const std::u16string_view names_;
+  const ScanEntry* const entries_;
+  const size_t count_;
+  std::vector<Slot> slots_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  size_t callerBlock_ = 0;
+  size_t next_ = 1;
+  size_t busy_ = kNone;
+  bool fromWorker_ = false;
+  bool stop_ = false;
+  std::thread worker_;
+};
+
+Scan::~Scan() = default;
+
+// Starts reading ahead for a scan large enough to have an odd block; a
+// scan without it reads every entry's facts on the caller's thread.
+void StartPrefetch(Scan& scan) {
+  if (scan.entries.size() <= FactsPrefetch::kBlock) return;
+  try {
+    scan.prefetch = std::make_unique<FactsPrefetch>(scan.dirFd, *scan.names, scan.entries.data(),
+                                                    scan.entries.size());
+  } catch (...) {
+    scan.prefetch.reset();  // no thread to be had: the caller reads everything
+  }
+}
+
 const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (!state.factsLoaded) {
     state.facts = ReadFacts(dirFd, entry.name);
@@ -269,7 +417,8 @@ Scan* ScanWithEntry(int number) {
 // Keeps a scan's directory descriptor until CloseAllScans; the lock must be held.
 void KeepDirectory(const std::string& directory, int dirFd) {
   Service& service = TheService();
-  auto [slot, inserted] = service.keptDirectories.try_emplace(RegistryKey(directory), dirFd);
+  auto [slot, inserted] =
+      service.keptDirectories.try_emplace(std::string(RegistryKey(directory)), dirFd);
   if (!inserted) {
     service.retiredDirectories.push_back(slot->second);
     slot->second = dirFd;
@@ -322,14 +471,14 @@ int64_t PlainPathSize(const std::string& path) {
 // Removes one name in an open directory when it still is the file `id`
 // names: never a directory, never a file without any write permission bit;
 // a link goes as a link.
-int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
+int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   struct stat info {};
-  if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
+  if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return 0;
   const FileId now{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
   if (!(now == id)) return 0;  // renamed away and another file put in its place
   if (S_ISDIR(info.st_mode)) return 0;
   if (!S_ISLNK(info.st_mode) && (info.st_mode & 0222) == 0) return 0;
-  return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
+  return unlinkat(dirFd, name, 0) == 0 ? 1 : 0;
 }
 
 // Fills the scan with the entries whose names match, in the scan's order.
@@ -337,7 +486,9 @@ int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
 // order, into a second block of the same layout that is dropped afterwards.
 bool ReadSortedMatches(int dirFd, const Text& upperPattern, Scan& scan) {
   std::u16string& names = *scan.names;
-  std::u16string uppers;
+  // Sort keys with each unit's high byte first, so that comparing their bytes
+  // (memcmp) compares the units as numbers.
+  std::u16string keys;
   bool fits = true;
   auto add = [&](const Text& name, const Text& upper, unsigned char kind) {
     if (names.size() + name.size() > UINT32_MAX) {
@@ -347,16 +498,20 @@ bool ReadSortedMatches(int dirFd, const Text& upperPattern, Scan& scan) {
     scan.entries.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
                             kind, DotRank(name)});
     names += name;
-    uppers += upper;
+    for (const char16_t unit : upper) keys.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
   };
   if (!ReadMatches(dirFd, upperPattern, add) || !fits) return false;
-  const std::u16string_view upper = uppers;
+  const char16_t* key = keys.data();
   const std::u16string_view name = names;
   std::sort(scan.entries.begin(), scan.entries.end(),
-            [name, upper](const ScanEntry& a, const ScanEntry& b) {
-              return ComesBefore(a.rank, upper.substr(a.offset, a.length),
-                                 name.substr(a.offset, a.length), b.rank,
-                                 upper.substr(b.offset, b.length), name.substr(b.offset, b.length));
+            [key, name](const ScanEntry& a, const ScanEntry& b) {
+              // The order of ComesBefore.
+              if (a.rank != b.rank) return a.rank < b.rank;
+              const size_t common = std::min(a.length, b.length) * sizeof(char16_t);
+              const int byKey = std::memcmp(key + a.offset, key + b.offset, common);
+              if (byKey != 0) return byKey < 0;
+              if (a.length != b.length) return a.length < b.length;
+              return name.substr(a.offset, a.length) < name.substr(b.offset, b.length);
             });
   return true;
 }
@@ -384,7 +539,7 @@ int64_t PathSize(const Text& path) {
     if (HoldsNul(bytes)) return kNothingThere;
     const size_t slash = work.rfind(u'/');
     const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
+    if (HasWildcard(last)) return FirstMatchSize(std::string(SplitAtLastSlash(bytes).first), last);
     return PlainPathSize(bytes);
   } catch (...) {
     return kNothingThere;
@@ -414,7 +569,8 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
       return 0;
     }
     scan.firstPending = !scan.entries.empty();
-    service.scans[number] = std::move(scan);
+    Scan& stored = service.scans[number] = std::move(scan);
+    StartPrefetch(stored);
     return 1;
   } catch (...) {
     return 0;
@@ -432,6 +588,9 @@ int NextEntry(int number) {
   if (scan->current + 1 >= scan->entries.size()) return 0;
   ++scan->current;
   scan->state = EntryState{};
+  if (scan->prefetch != nullptr) {
+    scan->state.factsLoaded = scan->prefetch->Take(scan->current, scan->state.facts);
+  }
   return 1;
 }
 
@@ -510,13 +669,14 @@ int RemoveFile(const Text& path, const FileId& id) {
   try {
     const std::string bytes = BytesFromText(path);
     if (HoldsNul(bytes)) return 0;
-    const auto [directory, name] = SplitAtLastSlash(bytes);
-    if (name.empty()) return 0;
+    const auto [directory, nameView] = SplitAtLastSlash(bytes);
+    if (nameView.empty()) return 0;
+    const char* name = nameView.data();  // ends where `bytes` ends, in its NUL
     Service& service = TheService();
     std::lock_guard<std::mutex> guard(service.lock);
     const auto kept = service.keptDirectories.find(RegistryKey(directory));
     if (kept != service.keptDirectories.end()) return RemoveEntry(kept->second, name, id);
-    const int dirFd = OpenDirectory(directory);
+    const int dirFd = OpenDirectory(std::string(directory));
     if (dirFd < 0) return 0;
     const int removed = RemoveEntry(dirFd, name, id);
     close(dirFd);
