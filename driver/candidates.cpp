@@ -33,10 +33,12 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     if (EntryType(kScan) != kFileType) continue;
     FileId id;
     if (EntryId(kScan, id) == 0) continue;  // vanished or can't be examined
+    const std::u16string_view name = EntryNameView(kScan);
+    if (name.empty()) continue;  // no storage for the name: skip this file
     FileEntry* entry = ListAdd(list);
     if (entry == nullptr) continue;  // no storage: skip this file
     entry->path = &settings.directory;
-    entry->name = EntryName(kScan);
+    entry->name = name;
     entry->size = EntrySize(kScan);
     entry->created = EntryDate(kScan, TimeCreated);
     entry->id = id;
@@ -49,7 +51,7 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   CompilePattern(kNamePattern, settings.nameExpression);
   while (FileEntry* entry = ListNext(list)) {
-    if (MatchPattern(kNamePattern, entry->name) == 0) ListRemoveCurrent(list);
+    if (MatchPattern(kNamePattern, Text(entry->name)) == 0) ListRemoveCurrent(list);
   }
 }
 

@@ -26,16 +26,20 @@ bool Confirmed() {
   return TextEquals(first, u"Y") || TextEquals(first, u"J");
 }
 
-// The file the entry names; a directory already ending in a separator still
-// gets one, which names the same file.
-Text TargetPath(const FileEntry& entry) {
-  const Text& path = entry.path != nullptr ? *entry.path : Text();
-  if (path.empty()) return entry.name;
-  return path + kPathSeparator + entry.name;
+// The file the entry names, into `target`; a directory already ending in a
+// separator still gets one, which names the same file.
+void SetTargetPath(const FileEntry& entry, Text& target) {
+  target.clear();
+  if (entry.path != nullptr && !entry.path->empty()) {
+    target += *entry.path;
+    target += kPathSeparator;
+  }
+  target += entry.name;
 }
 
-void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
-  if (RemoveFile(TargetPath(entry), entry.id) == 0) {
+void DeleteEntry(RunSettings& settings, const FileEntry& entry, Text& target) {
+  SetTargetPath(entry, target);
+  if (RemoveFile(target, entry.id) == 0) {
     WriteLine(u"Fehler!");
     return;
   }
@@ -50,12 +54,15 @@ void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
 
 void DeletionPass(RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
+  Text line;    // both kept from one file to the next: a million files
+  Text target;  // cost no allocation each
   while (FileEntry* entry = ListNext(list)) {
-    Write(u"Datei " + entry->name + u" wird gelöscht. ");
+    line.assign(u"Datei ").append(entry->name).append(u" wird gelöscht. ");
+    Write(line);
     if (settings.deleteMode != 1) {
       WriteLine(u"(Simulation!)");
     } else if (settings.batchMode == 1 || Confirmed()) {
-      DeleteEntry(settings, *entry);
+      DeleteEntry(settings, *entry, target);
     } else {
       WriteLine(u"Löschvorgang abgebrochen");
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/text.h"
 
@@ -36,6 +37,11 @@ int EntryType(int number);
 
 // The current entry's name; empty without a scan.
 Text EntryName(int number);
+
+// The current entry's name without a copy: it stays valid and unchanged until
+// CloseAllScans, also after CloseScan, so a caller that keeps every name of a
+// large directory needs no storage of its own. Empty without a scan.
+std::u16string_view EntryNameView(int number);
 
 // The current entry's size in bytes; 0 without a scan.
 int64_t EntrySize(int number);

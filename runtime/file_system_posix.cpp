@@ -12,9 +12,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -27,12 +32,20 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-// One name the pattern matched, with its sort key and the type readdir saw.
-struct DirEntry {
-  Text name;
-  Text upper;
+// One name the pattern matched: where its code units stand in the scan's
+// name block, and the type readdir saw.
+struct ScanEntry {
+  uint32_t offset;
+  uint16_t length;  // a name has at most 255 bytes, so at most 255 units
   unsigned char kind;
   unsigned char rank;  // 0 for ".", 1 for "..", 2 for every other name
+};
+
+// An entry as the queries see it: its name and what readdir told.
+struct EntryView {
+  std::u16string_view name;
+  unsigned char kind;
+  unsigned char rank;
 };
 
 // What one statx call told about an entry (the entry itself, links not followed).
@@ -55,22 +68,41 @@ struct EntryState {
   int type = 0;
 };
 
+class FactsPrefetch;
+
 struct Scan {
   int dirFd = -1;  // owned by the descriptor registry, not by the scan
   int64_t utcOffset = 0;
-  std::vector<DirEntry> entries;
+  // Every matched name, back to back; on the heap so that views into it stay
+  // valid wherever the scan or the block moves.
+  std::unique_ptr<std::u16string> names = std::make_unique<std::u16string>();
+  std::vector<ScanEntry> entries;
   size_t current = 0;
   bool firstPending = false;
   EntryState state;
+  // Last member: stopped before the entries and names go.
+  std::unique_ptr<FactsPrefetch> prefetch;
+
+  Scan() = default;
+  Scan(Scan&&) noexcept = default;
+  Scan& operator=(Scan&&) noexcept = default;
+  ~Scan();
+
+  EntryView View(size_t index) const {
+    const ScanEntry& entry = entries[index];
+    return {std::u16string_view(*names).substr(entry.offset, entry.length), entry.kind, entry.rank};
+  }
 };
 
 struct Service {
   std::mutex lock;
   std::map<int, Scan> scans;
   // Directories opened by scans, by directory text without trailing '/'.
-  std::map<std::string, int> keptDirectories;
+  std::map<std::string, int, std::less<>> keptDirectories;
   // Older descriptors of a directory text that was scanned again.
   std::vector<int> retiredDirectories;
+  // Name blocks of ended scans: callers may still hold views into them.
+  std::vector<std::unique_ptr<std::u16string>> retiredNames;
 };
 
 Service& TheService() {
@@ -83,8 +115,8 @@ bool HoldsNul(const std::string& bytes) {
 }
 
 // "dir", "dir/" and "dir//" name the same directory; "/" stays "/".
-std::string RegistryKey(std::string directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+std::string_view RegistryKey(std::string_view directory) {
+  while (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
   return directory;
 }
 
@@ -95,15 +127,16 @@ int OpenDirectory(const std::string& directory) {
   return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-// Split of a path at its last '/': directory text and name. No '/' means the
-// current directory; a '/' at the start means the root.
-std::pair<std::string, std::string> SplitAtLastSlash(const std::string& path) {
+// Split of a path at its last '/': directory text and name, both views into
+// `path` (the name ends where the path ends). No '/' means the current
+// directory; a '/' at the start means the root.
+std::pair<std::string_view, std::string_view> SplitAtLastSlash(std::string_view path) {
   const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {std::string(), path};
-  return {slash == 0 ? std::string("/") : path.substr(0, slash), path.substr(slash + 1)};
+  if (slash == std::string_view::npos) return {std::string_view(), path};
+  return {slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-int DotRank(const Text& name) {
+unsigned char DotRank(std::u16string_view name) {
   if (name == u".") return 0;
   if (name == u"..") return 1;
   return 2;
@@ -111,11 +144,32 @@ int DotRank(const Text& name) {
 
 // "." and ".." first, then ascending upper-cased units; the original name
 // breaks ties so that the order is total.
-bool ComesBefore(const DirEntry& a, const DirEntry& b) {
-  if (a.rank != b.rank) return a.rank < b.rank;
-  const int byUpper = a.upper.compare(b.upper);
+bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string_view nameA,
+                 unsigned char rankB, std::u16string_view upperB, std::u16string_view nameB) {
+  if (rankA != rankB) return rankA < rankB;
+  const int byUpper = upperA.compare(upperB);
   if (byUpper != 0) return byUpper < 0;
-  return a.name < b.name;
+  return nameA < nameB;
+}
+
+// The name of a directory entry as text; plain ASCII skips the decoder, and
+// `name` keeps its storage from one entry to the next.
+void DecodeName(std::string_view bytes, Text& name) {
+  for (const char byte : bytes) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      name = TextFromBytes(bytes);
+      return;
+    }
+  }
+  name.assign(bytes.begin(), bytes.end());
+}
+
+// The bytes of a name for a system call.
+std::string NameBytes(std::u16string_view name) {
+  for (const char16_t unit : name) {
+    if (unit >= 0x80) return BytesFromText(name);
+  }
+  return std::string(name.begin(), name.end());
 }
 
 // Whether a name is one the scan's pattern asks for. A pattern without "*"
@@ -126,20 +180,26 @@ class NameTest {
   explicit NameTest(const Text& pattern)
       : exact_(!pattern.empty() && !HasWildcard(pattern)),
         pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
-  bool Matches(const Text& name, const Text& upper) const {
-    return exact_ ? name == pattern_ : WildcardMatchKeys(pattern_, WildcardKey(name, upper));
+  // `upper` is the name's ToUpper copy; the test keeps one key buffer, so a
+  // long scan makes no allocation per name.
+  bool Matches(const Text& name, const Text& upper) {
+    if (exact_) return name == pattern_;
+    WildcardKeyInto(name, upper, key_);
+    return WildcardMatchKeys(pattern_, key_);
   }
 
  private:
   bool exact_;
   Text pattern_;  // the pattern itself when exact, else its key
+  Text key_;
 };
 
 // Reads the directory once and hands every entry whose name matches to
-// `onMatch`. Reads through a duplicate so `dirFd` stays usable. Rejected names
-// cost no system call.
+// `onMatch(name, upper, type)`; the two texts are valid during the call only.
+// Reads through a duplicate so `dirFd` stays usable. Rejected names cost no
+// system call.
 template <typename OnMatch>
-bool ReadMatches(int dirFd, const NameTest& test, OnMatch onMatch) {
+bool ReadMatches(int dirFd, NameTest test, OnMatch onMatch) {
   const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
   if (copy < 0) return false;
   DIR* dir = fdopendir(copy);
@@ -148,13 +208,13 @@ bool ReadMatches(int dirFd, const NameTest& test, OnMatch onMatch) {
     return false;
   }
   rewinddir(dir);
+  Text name;
+  Text upper;
   while (const dirent* entry = readdir(dir)) {
-    Text name = TextFromBytes(entry->d_name);
-    Text upper = ToUpper(name);
-    if (test.Matches(name, upper)) {
-      const auto rank = static_cast<unsigned char>(DotRank(name));
-      onMatch(DirEntry{std::move(name), std::move(upper), entry->d_type, rank});
-    }
+    DecodeName(entry->d_name, name);
+    upper = name;
+    MapToUpper(upper.data(), upper.size());
+    if (test.Matches(name, upper)) onMatch(name, upper, entry->d_type);
   }
   closedir(dir);
   return true;
@@ -172,10 +232,9 @@ EntryFacts FactsFromStat(const struct stat& info) {
   return facts;
 }
 
-EntryFacts ReadFacts(int dirFd, const std::string& bytes) {
+EntryFacts ReadFactsOfBytes(int dirFd, const char* bytes) {
   struct statx info {};
-  if (statx(dirFd, bytes.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) ==
-      0) {
+  if (statx(dirFd, bytes, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
@@ -195,27 +254,169 @@ EntryFacts ReadFacts(int dirFd, const std::string& bytes) {
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).
   struct stat plain {};
-  if (errno == ENOSYS && fstatat(dirFd, bytes.c_str(), &plain, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (errno == ENOSYS && fstatat(dirFd, bytes, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
     return FactsFromStat(plain);
   }
   return EntryFacts{};
 }
 
-const EntryFacts& FactsOf(int dirFd, const DirEntry& entry, EntryState& state) {
+EntryFacts ReadFacts(int dirFd, std::u16string_view name) {
+  return ReadFactsOfBytes(dirFd, NameBytes(name).c_str());
+}
+
+// Reads the facts of a large scan's entries ahead of the caller on a second
+// thread, so that the statx calls of a directory with many files run on two
+// cores. The entries fall into blocks; the caller's thread reads the entries
+// of the even blocks itself, as it goes, and the second thread reads the odd
+// blocks ahead of it, a few blocks at most. An odd block the second thread has
+// not begun when the caller reaches it is read by the caller too, so a busy
+// machine never makes the scan wait for the second thread. The facts are the
+// ones a lazy read would give a moment later; nothing is deleted on them (a
+// removal checks the file again).
+class FactsPrefetch {
+ public:
+  static constexpr size_t kBlock = 256;
+
+  // `names` and `entries` must stay in place until the prefetch is destroyed.
+  FactsPrefetch(int dirFd, std::u16string_view names, const ScanEntry* entries, size_t count)
+      : dirFd_(dirFd), names_(names), entries_(entries), count_(count), slots_(kSlots) {
+    worker_ = std::thread(&FactsPrefetch::Run, this);
+  }
+
+  ~FactsPrefetch() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+
+  FactsPrefetch(const FactsPrefetch&) = delete;
+  FactsPrefetch& operator=(const FactsPrefetch&) = delete;
+
+  // Called as entry `index` becomes current, in ascending order; true with
+  // `facts` filled when the second thread has read them.
+  bool Take(size_t index, EntryFacts& facts) {
+    const size_t block = index / kBlock;
+    std::unique_lock<std::mutex> guard(lock_);
+    if (block != callerBlock_) {
+      callerBlock_ = block;
+      // The second thread in the middle of this block: wait for it.
+      changed_.wait(guard, [&] { return busy_ != block; });
+      fromWorker_ = SlotOf(block).block == block;
+      changed_.notify_all();  // the slot of an earlier block is free again
+    }
+    if (!fromWorker_) return false;
+    const Slot& slot = SlotOf(block);
+    const size_t at = index % kBlock;
+    if (!slot.loaded[at]) return false;
+    facts = slot.facts[at];
+    return true;
+  }
+
+ private:
+  static constexpr size_t kSlots = 8;
+  static constexpr size_t kNone = SIZE_MAX;
+
+  struct Slot {
+    size_t block = kNone;
+    bool loaded[kBlock] = {};
+    EntryFacts facts[kBlock];
+  };
+
+  Slot& SlotOf(size_t block) { return slots_[block / 2 % kSlots]; }
+
+  // The next odd block after the caller's, within reach of the slots; kNone
+  // when every block is done or the scan ends. The lock must be held.
+  size_t NextBlock(std::unique_lock<std::mutex>& guard) {
+    for (;;) {
+      if (stop_) return kNone;
+      if (next_ <= callerBlock_)
+        next_ = callerBlock_ % 2 == 0 ? callerBlock_ + 1 : callerBlock_ + 2;
+      if (next_ * kBlock >= count_) return kNone;
+      if (next_ < callerBlock_ + 2 * kSlots) return next_;
+      changed_.wait(guard);
+    }
+  }
+
+  void Run() {
+    std::unique_lock<std::mutex> guard(lock_);
+    for (size_t block = NextBlock(guard); block != kNone; block = NextBlock(guard)) {
+      busy_ = block;
+      next_ = block + 2;
+      guard.unlock();
+      // The caller has left the block that used this slot before.
+      Slot& slot = SlotOf(block);
+      const size_t end = std::min(count_, (block + 1) * kBlock);
+      for (size_t index = block * kBlock; index < end; ++index) {
+        slot.loaded[index % kBlock] = Read(entries_[index], slot.facts[index % kBlock]);
+      }
+      guard.lock();
+      slot.block = block;
+      busy_ = kNone;
+      changed_.notify_all();
+    }
+  }
+
+  // The facts of a file entry; false for "." and "..", directories, and when
+  // no memory is left (the caller then reads them itself).
+  bool Read(const ScanEntry& entry, EntryFacts& facts) const {
+    if (entry.rank != 2 || entry.kind == DT_DIR) return false;
+    try {
+      facts = ReadFacts(dirFd_, names_.substr(entry.offset, entry.length));
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+  const int dirFd_;
+  const std::u16string_view names_;
+  const ScanEntry* const entries_;
+  const size_t count_;
+  std::vector<Slot> slots_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  size_t callerBlock_ = 0;
+  size_t next_ = 1;
+  size_t busy_ = kNone;
+  bool fromWorker_ = false;
+  bool stop_ = false;
+  std::thread worker_;
+};
+
+Scan::~Scan() = default;
+
+// Starts reading ahead for a scan large enough to have an odd block; a
+// scan without it reads every entry's facts on the caller's thread.
+void StartPrefetch(Scan& scan) {
+  if (scan.entries.size() <= FactsPrefetch::kBlock) return;
+  try {
+    scan.prefetch = std::make_unique<FactsPrefetch>(scan.dirFd, *scan.names, scan.entries.data(),
+                                                    scan.entries.size());
+  } catch (const std::system_error&) {
+    scan.prefetch.reset();  // no thread to be had: the caller reads everything
+  } catch (const std::bad_alloc&) {
+    scan.prefetch.reset();
+  }
+}
+
+const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, BytesFromText(entry.name));
+    state.facts = ReadFacts(dirFd, entry.name);
     state.factsLoaded = true;
   }
   return state.facts;
 }
 
-bool LinkTargetIsDirectory(int dirFd, const Text& name) {
+bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) {
   struct stat target {};
-  return fstatat(dirFd, BytesFromText(name).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
+  return fstatat(dirFd, NameBytes(name).c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode);
 }
 
 // A directory or a link to one is a directory; everything else is a file.
-int TypeOf(int dirFd, const DirEntry& entry, EntryState& state) {
+int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (state.type != 0) return state.type;
   bool isLink = entry.kind == DT_LNK;
   bool isDirectory = entry.kind == DT_DIR || entry.rank < 2;
@@ -245,7 +446,8 @@ Scan* ScanWithEntry(int number) {
 // Keeps a scan's directory descriptor until CloseAllScans; the lock must be held.
 void KeepDirectory(const std::string& directory, int dirFd) {
   Service& service = TheService();
-  auto [slot, inserted] = service.keptDirectories.try_emplace(RegistryKey(directory), dirFd);
+  auto [slot, inserted] =
+      service.keptDirectories.try_emplace(std::string(RegistryKey(directory)), dirFd);
   if (!inserted) {
     service.retiredDirectories.push_back(slot->second);
     slot->second = dirFd;
@@ -256,13 +458,23 @@ int64_t FirstMatchSize(const std::string& directory, const Text& pattern) {
   const int dirFd = OpenDirectory(directory);
   if (dirFd < 0) return kNothingThere;
   bool found = false;
-  DirEntry first;
-  ReadMatches(dirFd, NameTest(pattern), [&](DirEntry&& entry) {
-    if (!found || ComesBefore(entry, first)) first = std::move(entry);
-    found = true;
-  });
+  Text firstName;
+  Text firstUpper;
+  unsigned char firstKind = 0;
+  ReadMatches(
+      dirFd, NameTest(pattern), [&](const Text& name, const Text& upper, unsigned char kind) {
+        if (found &&
+            !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
+          return;
+        }
+        firstName = name;
+        firstUpper = upper;
+        firstKind = kind;
+        found = true;
+      });
   int64_t result = kNothingThere;
   if (found) {
+    const EntryView first{firstName, firstKind, DotRank(firstName)};
     EntryState state;
     if (TypeOf(dirFd, first, state) == kDirectoryType) {
       result = kDirectorySize;
@@ -288,13 +500,59 @@ int64_t PlainPathSize(const std::string& path) {
 // Removes one name in an open directory when it still is the file `id`
 // names: never a directory, never a file without any write permission bit;
 // a link goes as a link.
-int RemoveEntry(int dirFd, const std::string& name, const FileId& id) {
+int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   // Read as the scan read it, so the identities compare field by field.
-  const EntryFacts facts = ReadFacts(dirFd, name);
+  const EntryFacts facts = ReadFactsOfBytes(dirFd, name);
   if (!facts.known || !(facts.id == id)) return 0;  // renamed away, or another file made since
   if (S_ISDIR(facts.mode)) return 0;
   if (!S_ISLNK(facts.mode) && (facts.mode & 0222) == 0) return 0;
-  return unlinkat(dirFd, name.c_str(), 0) == 0 ? 1 : 0;
+  return unlinkat(dirFd, name, 0) == 0 ? 1 : 0;
+}
+
+// Fills the scan with the entries whose names match, in the scan's order.
+// The names go into one block; their upper-cased forms, needed only for the
+// order, into a second block of the same layout that is dropped afterwards.
+bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
+  std::u16string& names = *scan.names;
+  // Sort keys with each unit's high byte first, so that comparing their bytes
+  // (memcmp) compares the units as numbers.
+  std::u16string keys;
+  bool fits = true;
+  auto add = [&](const Text& name, const Text& upper, unsigned char kind) {
+    if (names.size() + name.size() > UINT32_MAX) {
+      fits = false;
+      return;
+    }
+    scan.entries.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
+                            kind, DotRank(name)});
+    names += name;
+    for (const char16_t unit : upper) keys.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
+  };
+  if (!ReadMatches(dirFd, NameTest(pattern), add) || !fits) return false;
+  const char16_t* key = keys.data();
+  const std::u16string_view name = names;
+  std::sort(scan.entries.begin(), scan.entries.end(),
+            [key, name](const ScanEntry& a, const ScanEntry& b) {
+              // The order of ComesBefore.
+              if (a.rank != b.rank) return a.rank < b.rank;
+              const size_t common = std::min(a.length, b.length) * sizeof(char16_t);
+              const int byKey = std::memcmp(key + a.offset, key + b.offset, common);
+              if (byKey != 0) return byKey < 0;
+              if (a.length != b.length) return a.length < b.length;
+              return name.substr(a.offset, a.length) < name.substr(b.offset, b.length);
+            });
+  return true;
+}
+
+// Ends the scan under `number`, keeping its names for the views handed out;
+// the service lock must be held.
+void RetireScan(int number) {
+  Service& service = TheService();
+  const auto found = service.scans.find(number);
+  if (found == service.scans.end()) return;
+  std::unique_ptr<std::u16string>& names = found->second.names;
+  if (names != nullptr && !names->empty()) service.retiredNames.push_back(std::move(names));
+  service.scans.erase(found);
 }
 
 }  // namespace
@@ -309,9 +567,9 @@ int64_t PathSize(const Text& path) {
     if (HoldsNul(bytes)) return kNothingThere;
     const size_t slash = work.rfind(u'/');
     const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
+    if (HasWildcard(last)) return FirstMatchSize(std::string(SplitAtLastSlash(bytes).first), last);
     return PlainPathSize(bytes);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return kNothingThere;
   }
 }
@@ -319,7 +577,7 @@ int64_t PathSize(const Text& path) {
 int OpenScan(int number, const Text& directory, const Text& pattern) {
   Service& service = TheService();
   std::lock_guard<std::mutex> guard(service.lock);
-  service.scans.erase(number);
+  RetireScan(number);
   if (number < 0) return 0;
   int dirFd = -1;
   try {
@@ -327,7 +585,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     dirFd = OpenDirectory(directoryBytes);
     if (dirFd < 0) return 0;
     KeepDirectory(directoryBytes, dirFd);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     if (dirFd >= 0) close(dirFd);
     return 0;
   }
@@ -335,17 +593,14 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     Scan scan;
     scan.dirFd = dirFd;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
-    scan.entries.reserve(256);
-    auto add = [&scan](DirEntry&& entry) { scan.entries.push_back(std::move(entry)); };
-    if (!ReadMatches(dirFd, NameTest(pattern), add)) return 0;
-    std::sort(scan.entries.begin(), scan.entries.end(), ComesBefore);
-    // The sort keys are not needed again; with millions of names they would
-    // double the scan's memory while the caller copies the names out.
-    for (DirEntry& entry : scan.entries) Text().swap(entry.upper);
+    if (!ReadSortedMatches(dirFd, pattern, scan)) {
+      return 0;
+    }
     scan.firstPending = !scan.entries.empty();
-    service.scans[number] = std::move(scan);
+    Scan& stored = service.scans[number] = std::move(scan);
+    StartPrefetch(stored);
     return 1;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return 0;
   }
 }
@@ -361,6 +616,9 @@ int NextEntry(int number) {
   if (scan->current + 1 >= scan->entries.size()) return 0;
   ++scan->current;
   scan->state = EntryState{};
+  if (scan->prefetch != nullptr) {
+    scan->state.factsLoaded = scan->prefetch->Take(scan->current, scan->state.facts);
+  }
   return 1;
 }
 
@@ -368,20 +626,24 @@ int EntryType(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  return TypeOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  return TypeOf(scan->dirFd, scan->View(scan->current), scan->state);
 }
 
 Text EntryName(int number) {
+  return Text(EntryNameView(number));
+}
+
+std::u16string_view EntryNameView(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
-  return scan == nullptr ? Text() : scan->entries[scan->current].name;
+  return scan == nullptr ? std::u16string_view() : scan->View(scan->current).name;
 }
 
 int64_t EntrySize(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   return facts.known ? facts.size : 0;
 }
 
@@ -389,7 +651,7 @@ int64_t EntryDate(int number, int selector) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   int64_t seconds = 0;
   if (selector == TimeAccessed) {
@@ -408,7 +670,7 @@ int EntryId(int number, FileId& id) {
   std::lock_guard<std::mutex> guard(TheService().lock);
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->entries[scan->current], scan->state);
+  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   id = facts.id;
   return 1;
@@ -416,7 +678,7 @@ int EntryId(int number, FileId& id) {
 
 void CloseScan(int number) {
   std::lock_guard<std::mutex> guard(TheService().lock);
-  TheService().scans.erase(number);
+  RetireScan(number);
 }
 
 void CloseAllScans() {
@@ -427,6 +689,7 @@ void CloseAllScans() {
   for (const int retired : service.retiredDirectories) close(retired);
   service.keptDirectories.clear();
   service.retiredDirectories.clear();
+  service.retiredNames.clear();
 }
 
 int RemoveFile(const Text& path, const FileId& id) {
@@ -434,18 +697,19 @@ int RemoveFile(const Text& path, const FileId& id) {
   try {
     const std::string bytes = BytesFromText(path);
     if (HoldsNul(bytes)) return 0;
-    const auto [directory, name] = SplitAtLastSlash(bytes);
-    if (name.empty()) return 0;
+    const auto [directory, nameView] = SplitAtLastSlash(bytes);
+    if (nameView.empty()) return 0;
+    const char* name = nameView.data();  // ends where `bytes` ends, in its NUL
     Service& service = TheService();
     std::lock_guard<std::mutex> guard(service.lock);
     const auto kept = service.keptDirectories.find(RegistryKey(directory));
     if (kept != service.keptDirectories.end()) return RemoveEntry(kept->second, name, id);
-    const int dirFd = OpenDirectory(directory);
+    const int dirFd = OpenDirectory(std::string(directory));
     if (dirFd < 0) return 0;
     const int removed = RemoveEntry(dirFd, name, id);
     close(dirFd);
     return removed;
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
     return 0;
   }
 }

@@ -10,6 +10,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <memory>
 #include <new>
@@ -516,5 +517,20 @@ int RemoveFile(const Text& path, const FileId& id) {
     return removed;
   } catch (const std::bad_alloc&) {
     return 0;
+  }
+}
+
+std::u16string_view EntryNameView(int number) {
+  // The search keeps only its current entry, so each name handed out is a
+  // copy that lives until the process ends.
+  static std::deque<Text>* kept = new std::deque<Text>();
+  try {
+    Text name = EntryName(number);
+    if (name.empty()) return std::u16string_view();
+    TableLock lock;
+    kept->push_back(std::move(name));
+    return kept->back();
+  } catch (const std::bad_alloc&) {
+    return std::u16string_view();
   }
 }

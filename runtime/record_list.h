@@ -4,8 +4,10 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <new>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -35,6 +37,80 @@ struct RecordNode {
   RecordNode* next = nullptr;
 };
 
+namespace record_list_detail {
+
+// Storage for the nodes of one list: blocks of growing size, carved out in
+// order, and a chain of the nodes given back, so a list of a million records
+// costs a few dozen allocations and no per-record heap overhead.
+template <class T>
+class NodePool {
+ public:
+  NodePool() = default;
+  NodePool(const NodePool&) = delete;
+  NodePool& operator=(const NodePool&) = delete;
+  ~NodePool() { Release(); }
+
+  // A zero-filled node, or nullptr when no storage is left.
+  RecordNode<T>* Take() {
+    void* place = freeNodes_;
+    if (freeNodes_ != nullptr) {
+      freeNodes_ = freeNodes_->next;
+    } else {
+      if (used_ == capacity_ && !Grow()) return nullptr;
+      place = blocks_.back() + used_++ * sizeof(RecordNode<T>);
+    }
+    return new (place) RecordNode<T>();
+  }
+
+  // Destroys a node taken from this pool and keeps its storage for reuse.
+  void Give(RecordNode<T>* node) {
+    node->~RecordNode<T>();
+    freeNodes_ = ::new (static_cast<void*>(node)) FreeLink{freeNodes_};
+  }
+
+  // Frees every block; the nodes must have been destroyed or given back.
+  void Release() {
+    for (std::byte* block : blocks_) {
+      ::operator delete (block, std::align_val_t{alignof(RecordNode<T>)});
+    }
+    blocks_.clear();
+    used_ = capacity_ = 0;
+    freeNodes_ = nullptr;
+  }
+
+ private:
+  // What a given-back node's storage holds: the next given-back node.
+  struct FreeLink {
+    FreeLink* next;
+  };
+  static_assert(sizeof(RecordNode<T>) >= sizeof(FreeLink));
+  static constexpr size_t kFirstBlock = 16;
+  static constexpr size_t kLargestBlock = 65536;
+
+  bool Grow() {
+    const size_t nodes = capacity_ == 0 ? kFirstBlock : std::min(capacity_ * 2, kLargestBlock);
+    void* block = ::operator new (nodes * sizeof(RecordNode<T>),
+                                  std::align_val_t{alignof(RecordNode<T>)}, std::nothrow);
+    if (block == nullptr) return false;
+    try {
+      blocks_.push_back(static_cast<std::byte*>(block));
+    } catch (...) {
+      ::operator delete (block, std::align_val_t{alignof(RecordNode<T>)});
+      return false;
+    }
+    used_ = 0;
+    capacity_ = nodes;
+    return true;
+  }
+
+  std::vector<std::byte*> blocks_;
+  size_t used_ = 0;      // nodes carved out of the newest block
+  size_t capacity_ = 0;  // nodes the newest block holds
+  FreeLink* freeNodes_ = nullptr;
+};
+
+}  // namespace record_list_detail
+
 // The cursor is `current`; nullptr means before the first record.
 template <class T>
 struct RecordList {
@@ -42,6 +118,7 @@ struct RecordList {
   RecordNode<T>* last = nullptr;
   RecordNode<T>* current = nullptr;
   int64_t count = 0;
+  record_list_detail::NodePool<T> pool;
 
   RecordList() = default;
   RecordList(const RecordList&) = delete;
@@ -55,9 +132,10 @@ void ListClear(RecordList<T>& list) {
   RecordNode<T>* node = list.first;
   while (node != nullptr) {
     RecordNode<T>* next = node->next;
-    delete node;
+    node->~RecordNode<T>();
     node = next;
   }
+  list.pool.Release();
   list.first = list.last = list.current = nullptr;
   list.count = 0;
 }
@@ -67,7 +145,7 @@ void ListClear(RecordList<T>& list) {
 // storage is left, with nothing changed.
 template <class T>
 T* ListAdd(RecordList<T>& list) {
-  auto* node = new (std::nothrow) RecordNode<T>();
+  RecordNode<T>* node = list.pool.Take();
   if (node == nullptr) return nullptr;
   RecordNode<T>* after = list.current;
   node->prev = after;
@@ -122,7 +200,7 @@ T* ListRemoveCurrent(RecordList<T>& list) {
     list.last = node->prev;
   list.current = node->prev;
   --list.count;
-  delete node;
+  list.pool.Give(node);
   return ListCurrent(list);
 }
 
@@ -211,6 +289,16 @@ RecordNode<T>* SortChain(RecordNode<T>* head, int64_t n, K T::*key, int options)
   return merged;
 }
 
+// True when no record must come before its predecessor: the stable sort
+// would leave the order as it is.
+template <class T, class K>
+bool InOrder(const RecordNode<T>* head, K T::*key, int options) {
+  for (const RecordNode<T>* node = head; node->next != nullptr; node = node->next) {
+    if (GoesFirst(node->next, node, key, options)) return false;
+  }
+  return true;
+}
+
 inline bool KnownKeyType(int keyType) {
   switch (keyType) {
     case kKeyInt8:
@@ -239,6 +327,9 @@ template <class T, class K>
 void ListSort(RecordList<T>* list, int options, K T::*key, int keyType) {
   if (list == nullptr || list->count == 0) return;
   if (!record_list_detail::KnownKeyType(keyType)) return;
+  // The passes sort the same list again and again; a list already in order
+  // costs one walk instead of a full sort.
+  if (record_list_detail::InOrder(list->first, key, options)) return;
   list->first = record_list_detail::SortChain(list->first, list->count, key, options);
   RecordNode<T>* tail = list->first;
   while (tail->next != nullptr) tail = tail->next;

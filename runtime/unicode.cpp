@@ -114,12 +114,17 @@ void AppendUtf8(std::string& out, char32_t code) {
 // becomes its byte when `restoreBytes` is set; every other unpaired surrogate
 // becomes U+FFFD. Units U+DC00..U+DC7F never stand for bytes: turning them
 // into ASCII would let a text smuggle in "/" or NUL.
-std::string Encode(const Text& text, bool restoreBytes) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
+std::string Encode(std::u16string_view text, bool restoreBytes) {
+  // Paths are mostly ASCII: that part is copied in one go.
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  std::string out(ascii, '\0');
+  for (size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+  for (size_t i = ascii; i < text.size(); ++i) {
     const char32_t unit = text[i];
-    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+    if (unit < 0x80) {
+      out.push_back(static_cast<char>(unit));
+    } else if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (restoreBytes && unit >= kEscapedByteBase + 0x80 && unit <= kEscapedByteBase + 0xFF) {
@@ -135,7 +140,7 @@ std::string Encode(const Text& text, bool restoreBytes) {
 
 }  // namespace
 
-std::string BytesFromText(const Text& text) {
+std::string BytesFromText(std::u16string_view text) {
   return Encode(text, true);
 }
 

@@ -18,7 +18,7 @@ Text TextFromBytes(std::string_view bytes);
 
 // Encodes to UTF-8, turning escaped byte units back into their bytes. Any
 // other unpaired surrogate becomes U+FFFD.
-std::string BytesFromText(const Text& text);
+std::string BytesFromText(std::u16string_view text);
 
 // Encodes to strict UTF-8: every unpaired surrogate (escaped bytes included)
 // becomes U+FFFD, so the result is always valid UTF-8.

@@ -55,11 +55,16 @@ bool IsAscii(char16_t unit) {
 
 }  // namespace
 
-Text WildcardKey(const Text& text, const Text& upper) {
-  Text key = upper;
+void WildcardKeyInto(const Text& text, const Text& upper, Text& key) {
+  key = upper;
   for (size_t i = 0; i < key.size() && i < text.size(); ++i) {
     if (!IsAscii(text[i]) && IsAscii(key[i])) key[i] = text[i];
   }
+}
+
+Text WildcardKey(const Text& text, const Text& upper) {
+  Text key;
+  WildcardKeyInto(text, upper, key);
   return key;
 }
 

@@ -12,6 +12,9 @@ Text WildcardKey(const Text& text);
 // The same from a text and its ToUpper copy, without mapping again.
 Text WildcardKey(const Text& text, const Text& upper);
 
+// The same into `key`, reusing its storage.
+void WildcardKeyInto(const Text& text, const Text& upper, Text& key);
+
 // True when the name matches the pattern. An empty pattern counts as "*.*".
 bool WildcardMatch(const Text& pattern, const Text& name);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 
 #include "runtime/console.h"
 #include "runtime/dates.h"
@@ -166,6 +167,13 @@ int EntryType(int) {
 }
 Text EntryName(int) {
   return fake::scan.current != nullptr ? fake::scan.current->name : Text();
+}
+std::u16string_view EntryNameView(int number) {
+  // Copies that outlive the entries, which RemoveFile erases.
+  static std::deque<Text> kept;
+  if (fake::scan.current == nullptr) return std::u16string_view();
+  kept.push_back(EntryName(number));
+  return kept.back();
 }
 int64_t EntrySize(int) {
   return fake::scan.current != nullptr ? fake::scan.current->size : 0;

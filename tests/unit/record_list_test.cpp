@@ -155,6 +155,31 @@ TEST(RecordList, TextKeysAndUnknownKeyTypes) {
   EXPECT_EQ(Names(umlauts), (std::vector<Text>{u"a", u"B", u"Ä", u"ä"}));
 }
 
+TEST(RecordList, RemovedRecordsMakeRoomForNewOnes) {
+  RecordList<Record> list;
+  std::vector<Text> kept;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 300; ++i) {
+      Text name(1, static_cast<char16_t>(u'a' + round));
+      name += FormatInteger(i);
+      ListAdd(list)->name = name;
+      if (i % 3 != 0) kept.push_back(name);
+    }
+    ListReset(list);
+    while (Record* record = ListNext(list)) {
+      if (std::find(kept.begin(), kept.end(), record->name) == kept.end()) ListRemoveCurrent(list);
+    }
+    ListReset(list);
+    while (ListNext(list) != nullptr) {
+    }  // the cursor on the last record again
+  }
+  EXPECT_EQ(Names(list), kept);
+  ListClear(list);
+  EXPECT_EQ(Names(list), std::vector<Text>{});
+  Fill(list, {{u"again", 1}});
+  EXPECT_EQ(Names(list), std::vector<Text>{u"again"});
+}
+
 TEST(RecordList, SortsALargeListInPlace) {
   RecordList<Record> list;
   std::vector<Record*> records;

@@ -22,7 +22,7 @@ std::vector<Text> Select(const RunSettings& settings) {
   ReleaseAllPatterns();
   std::vector<Text> names;
   SortNewestFirst(list);
-  while (FileEntry* entry = ListNext(list)) names.push_back(entry->name);
+  while (FileEntry* entry = ListNext(list)) names.emplace_back(entry->name);
   return names;
 }
 
