@@ -5,7 +5,7 @@ set_target_properties(cleanup PROPERTIES WIN32_EXECUTABLE OFF)
 
 # Case mapping (CharUpperW/CharLowerW) lives in user32, everything else the
 # services call in kernel32.
-target_link_libraries(cleanup_portable PUBLIC user32 kernel32)
+target_link_libraries(cleanup_platform_text PUBLIC user32 kernel32)
 
 # Wide-character calls only: no ANSI (...A) variant is picked by a macro.
 target_compile_definitions(cleanup_portable PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)

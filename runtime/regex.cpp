@@ -6,7 +6,10 @@
 #include <pcre.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
+
+#include "runtime/unicode.h"
 
 namespace {
 

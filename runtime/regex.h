@@ -2,8 +2,6 @@
 // mode. A pattern that failed to compile matches nothing.
 #pragma once
 
-#include <string>
-
 #include "runtime/text.h"
 
 // Compiles the expression under `number`, replacing what was there; nonzero
@@ -15,6 +13,3 @@ int MatchPattern(int number, const Text& subject);
 
 // Releases every compiled pattern.
 void ReleaseAllPatterns();
-
-// UTF-8 copy of the text; an unpaired surrogate becomes U+FFFD.
-std::string ToUtf8(const Text& text);

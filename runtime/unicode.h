@@ -23,3 +23,7 @@ std::string BytesFromText(std::u16string_view text);
 // Encodes to strict UTF-8: every unpaired surrogate (escaped bytes included)
 // becomes U+FFFD, so the result is always valid UTF-8.
 std::string StrictUtf8FromText(const Text& text);
+
+// UTF-8 copy of the text by the platform's conversion (unicode_posix /
+// unicode_win32); an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(const Text& text);

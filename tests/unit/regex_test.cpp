@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/unicode.h"
+
 namespace {
 
 TEST(Regex, MatchesNamesAnywhereAndCaseSensitively) {

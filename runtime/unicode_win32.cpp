@@ -1,12 +1,12 @@
-// UTF-8 copies for PCRE in the Windows build: the system's conversion, which
+// UTF-8 copies in the Windows build: the system's conversion, which
 // writes an unpaired surrogate as U+FFFD, so the result is always valid UTF-8.
 #include <windows.h>
 
 #include <climits>
 #include <string>
 
-#include "runtime/regex.h"
 #include "runtime/text_win32.h"
+#include "runtime/unicode.h"
 
 std::string ToUtf8(const Text& text) {
   if (text.size() >= static_cast<size_t>(INT_MAX)) return std::string();
