@@ -65,6 +65,14 @@ void SplitUserPath(const Text& path, Text& directory, Text& file) {
     body.erase(0, 1);
     if (!body.empty() && body.back() == u'"') body.pop_back();
   }
+  // Quotes around nothing (a script's -f"%DIR%" with DIR empty) never name
+  // the current directory: the value stands for the name it literally is,
+  // which no Windows file can have.
+  if (body.empty()) {
+    directory.clear();
+    file = path;
+    return;
+  }
   if (directory + file != body) {
     size_t cut = body.find_last_of(u"\\/");
     cut = cut == Text::npos ? 0 : cut + 1;

@@ -115,18 +115,18 @@ TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
       // or file: the value is split literally instead.
       {u"/logs|x/*.log", u"/logs|x/", u"*.log"},
       {u"/logs/x\"*.log", u"/logs/", u"x\"*.log"},
+      // Quotes around nothing never name the current directory's every file.
+      {u"\"\"", u"", u"\"\""},
+      {u"\"", u"", u"\""},
 #ifdef _WIN32
       {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
       {u"/logs\\app1.log", u"/logs\\", u"app1.log"},
 #else
-      // Only "/" separates; "\" and quotes are name characters, so quotes
-      // around nothing never name the current directory's every file.
+      // Only "/" separates; "\" and quotes are name characters.
       {u"\"/logs/app1.log\"", u"\"/logs/", u"app1.log\""},
       {u"/logs\\app1.log", u"/", u"logs\\app1.log"},
       {u"a\\b.log", u"", u"a\\b.log"},
       {u"\"q/y\"", u"\"q/", u"y\""},
-      {u"\"\"", u"", u"\"\""},
-      {u"\"", u"", u"\""},
 #endif
   };
   for (const Case& c : cases) {

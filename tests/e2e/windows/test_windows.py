@@ -44,6 +44,8 @@ def make(directory, names, size=1):
     # Text right after a closing quote continues the same parameter.
     ('-f "x"-b', "", "x-b", SIMULATION),
     ('-f "x""-b"', "", "x-b", SIMULATION),
+    # Quotes around nothing (-f"%DIR%" with DIR empty) name no directory.
+    ('-f"" -D', "", '""', ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
     ('-f "{s}"\\*.log -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
     ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
     ('-f x -d "7', "", "x", SIMULATION),  # an unterminated quote gives 7
