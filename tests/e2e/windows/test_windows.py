@@ -9,7 +9,7 @@ import time
 
 import pytest
 
-from conftest import BANNER, NOTHING_FOUND, PROMPT, USAGE, typical_run_lines
+from conftest import BANNER, NOTHING_FOUND, PROMPT, USAGE, make_files, typical_run_lines
 from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
                       windows_path)
 
@@ -24,10 +24,7 @@ def settings(result, count):
 
 
 def make(directory, names, size=1):
-    os.makedirs(directory, exist_ok=True)
-    for name in names:
-        with open(os.path.join(directory, name), "wb") as f:
-            f.write(b"x" * size)
+    make_files(directory, dict.fromkeys(names, size))
 
 
 @needs_launcher

@@ -10,7 +10,7 @@ import subprocess
 import time
 import tty
 
-from conftest import Result
+from conftest import Result, make_files
 from wine_retry import run_wine
 from wine_run import EXE, LAUNCHER, WINE, needs_exe, needs_launcher, windows_path, wine_env
 
@@ -22,9 +22,7 @@ TIMED_OUT = 124
 @needs_launcher
 def test_output_read_only_after_the_exit(tmp_path):
     d = str(tmp_path)
-    for name in ("a.log", "b.log"):
-        with open(os.path.join(d, name), "wb") as f:
-            f.write(b"x")
+    make_files(d, {"a.log": 1, "b.log": 1})
     command_line = "cleanup.exe -f %s -D -b" % windows_path(os.path.join(d, "*.log"))
     proc = run_wine([WINE, LATE_READER, windows_path(EXE), command_line], env=wine_env(),
                     stdin=subprocess.DEVNULL, timeout=120)
@@ -56,9 +54,7 @@ def read_until(fd, needle, count, timeout=60):
 @needs_exe
 def test_tail_of_a_long_typed_answer_is_dropped(tmp_path):
     d = str(tmp_path)
-    for name in ("a.log", "b.log"):
-        with open(os.path.join(d, name), "wb") as f:
-            f.write(b"x")
+    make_files(d, {"a.log": 1, "b.log": 1})
     pid, fd = pty.fork()  # Wine gives the exe a console on this terminal
     if pid == 0:
         try:
