@@ -54,7 +54,7 @@ struct Scan {
   HANDLE directory = INVALID_HANDLE_VALUE;
   bool idKnown = false;
   uint64_t volume = 0;
-  Text pattern;
+  Text patternKey;  // the pattern as the wildcard matcher compares it
   bool extended = false;
   bool ended = false;
   std::unique_ptr<ULONGLONG[]> listing;  // aligned for the records
@@ -269,7 +269,7 @@ bool TakeRecord(Scan& scan) {
 // directory they would name another file).
 bool IsCandidateName(const Scan& scan, const Text& name) {
   if (name.find_first_of(u"\\/") != Text::npos) return false;
-  return WildcardMatch(scan.pattern, name);
+  return WildcardMatchKeys(scan.patternKey, WildcardKey(name));
 }
 
 // -2 for a drive root that exists, -1 otherwise.
@@ -396,7 +396,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
   if (scan == nullptr) return 0;
   EndScan(*scan);
   try {
-    scan->pattern = pattern.empty() ? Text(u"*.*") : pattern;
+    scan->patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
     scan->listing.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
     return 0;
