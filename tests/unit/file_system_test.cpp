@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/dates.h"
+#include "runtime/open_files.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -192,7 +193,8 @@ TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
     if (EntryName(0).find(u'\xDCFF') != Text::npos) found = EntryName(0);
   }
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")), 1);
+  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")),
+            kRemovedFile);
   EXPECT_FALSE(Exists("bad\xFF.txt"));
   EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
 }
@@ -269,12 +271,26 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   ASSERT_EQ(chmod(Path("dir/readonly").c_str(), 0444), 0);
   ASSERT_EQ(chmod(Path("dir/writeonly").c_str(), 0200), 0);
   Link("../outside", "dir/link");
+  Write("dir/linked");
+  ASSERT_EQ(link(Path("dir/linked").c_str(), Path("dir/linked.2").c_str()), 0);
+  Write("dir/held");
+  const int held = open(Path("dir/held").c_str(), O_RDONLY);  // this process holds it open
   const struct {
     std::string name;
     int expected;
   } cases[] = {
-      {"plain", 1},       {"readonly", 0}, {"writeonly", 1}, {"sub", 0}, {"link", 1},
-      {"back\\slash", 1}, {"missing", 0},  {"", 0},          {".", 0},
+      {"plain", kRemovedFile},
+      {"readonly", 0},
+      {"writeonly", kRemovedFile},
+      {"sub", 0},
+      {"link", kRemovedFile},
+      {"back\\slash", kRemovedFile},
+      {"missing", 0},
+      {"", 0},
+      {".", 0},
+      {"linked", kRemovedName},  // its other name keeps the file
+      {"linked.2", kRemovedFile},
+      {"held", 0},
   };
   for (const auto& c : cases) {
     const FileId id = IdOf("dir/" + c.name);
@@ -283,6 +299,28 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   }
   EXPECT_TRUE(Exists("outside"));
   EXPECT_EQ(RemoveFile(u"", FileId{}), 0);
+  close(held);
+}
+
+TEST_F(FileSystemTest, OpenFilesAreReadFromEveryReadableProcess) {
+  Write("held");
+  Write("other");
+  for (const char* directory : {"proc", "proc/12", "proc/12/fd", "proc/34", "proc/self"}) {
+    MakeDir(directory);
+  }
+  Link(Path("held"), "proc/12/fd/3");
+  Link(root_, "proc/12/fd/4");         // a directory is no file to keep
+  Link(Path("gone"), "proc/12/fd/5");  // nothing there any more
+  Link(Path("other"), "proc/self/7");  // no process
+  OpenFiles held;
+  ReadOpenFiles(Path("proc").c_str(), held);  // 34 has no descriptors to read
+  EXPECT_EQ(held.processes, 1);
+  EXPECT_EQ(held.descriptors, 3);
+  struct stat info {};
+  ASSERT_EQ(stat(Path("held").c_str(), &info), 0);
+  EXPECT_TRUE(IsOpenFile(held, info.st_dev, info.st_ino));
+  ASSERT_EQ(stat(Path("other").c_str(), &info), 0);
+  EXPECT_FALSE(IsOpenFile(held, info.st_dev, info.st_ino));
 }
 
 TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
@@ -300,7 +338,7 @@ TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
   FileId reborn = IdOf("deleted");
   reborn.birth ^= 1;  // the same inode number, made at another moment
   EXPECT_EQ(RemoveFile(PathText("deleted"), reborn), 0);
-  EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), 1);
+  EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), kRemovedFile);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
@@ -316,7 +354,7 @@ TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
     const FileId id = IdOf("a/victim");
     ASSERT_EQ(rename(Path("a").c_str(), Path("a.old").c_str()), 0);
     Link(Path("other"), "a");
-    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), 1)
+    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), kRemovedFile)
         << c.scanned << c.joiner;
     EXPECT_TRUE(Exists("other/victim")) << c.scanned << c.joiner;
     EXPECT_FALSE(Exists("a.old/victim")) << c.scanned << c.joiner;
