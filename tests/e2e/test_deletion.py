@@ -83,16 +83,39 @@ def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
 
 
 @pytest.mark.posix_only
-def test_read_only_file_fails_and_stays(tmp_path):
+@pytest.mark.parametrize("keep", ["read-only", "held open by another process"])
+def test_file_that_must_stay_fails_and_stays(tmp_path, keep):
     d = str(tmp_path)
     make_files(d, {"ro.log": 5, "rw.log": 7})
-    os.chmod(os.path.join(d, "ro.log"), 0o444)
-    result = run(["-f", d, "-D", "-b"])
+    holder = None
+    if keep == "read-only":
+        os.chmod(os.path.join(d, "ro.log"), 0o444)
+    else:
+        with open(os.path.join(d, "ro.log")) as held:  # a daemon writing its log
+            holder = subprocess.Popen(["sleep", "60"], stdin=held)
+    try:
+        result = run(["-f", d, "-D", "-b"])
+    finally:
+        if holder:
+            holder.kill()
+            holder.wait()
     assert result.returncode == 0
     assert sorted(file_lines(result)) == ["Datei ro.log wird gelöscht. Fehler!",
                                           "Datei rw.log wird gelöscht. OK!"]
     assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.", "Dabei wurden 7 B freigegeben."]
     assert os.listdir(d) == ["ro.log"]
+
+
+def test_hard_links_free_their_size_once(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 4096})
+    os.link(os.path.join(d, "a.log"), os.path.join(d, "b.log"))
+    result = run(["-f", os.path.join(d, "*.log"), "-D", "-b"])
+    assert sorted(file_lines(result)) == ["Datei a.log wird gelöscht. OK!",
+                                          "Datei b.log wird gelöscht. OK!"]
+    assert result.lines[-3:] == ["", "Es wurden 2 Dateien gelöscht.",
+                                 "Dabei wurden 4 KiB freigegeben."]
+    assert os.listdir(d) == []
 
 
 @pytest.mark.posix_only
