@@ -9,12 +9,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include "runtime/open_files.h"
 
 namespace {
 
 constexpr int64_t kWalkInterval = 1000000000;  // one second
+
+using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
 
 int64_t MonotonicNow() {
   timespec now{};
@@ -55,18 +58,17 @@ bool ReadProcess(int procFd, const char* pid, OpenFiles& held) {
   std::copy_n("/fd", 4, path + length);
   const int fdDir = openat(procFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fdDir < 0) return false;
-  DIR* dir = fdopendir(fdDir);
+  const Directory dir(fdopendir(fdDir), closedir);  // closed also when memory runs out
   if (dir == nullptr) {
     close(fdDir);
     return false;
   }
   std::pair<uint64_t, uint64_t> file;
-  while (const dirent* entry = readdir(dir)) {
+  while (const dirent* entry = readdir(dir.get())) {
     if (!IsNumber(entry->d_name)) continue;
     ++held.descriptors;
     if (TargetOf(fdDir, entry->d_name, file)) held.files.push_back(file);
   }
-  closedir(dir);
   return true;
 }
 
@@ -78,11 +80,10 @@ void ReadOpenFiles(const char* procRoot, OpenFiles& held) {
   held.descriptors = 0;
   const int procFd = open(procRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (procFd >= 0) {
-    if (DIR* proc = fdopendir(procFd)) {
-      while (const dirent* entry = readdir(proc)) {
+    if (const Directory proc{fdopendir(procFd), closedir}) {
+      while (const dirent* entry = readdir(proc.get())) {
         if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, held)) ++held.processes;
       }
-      closedir(proc);
     } else {
       close(procFd);
     }
