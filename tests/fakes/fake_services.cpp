@@ -151,7 +151,7 @@ int OpenScan(int, const Text& dir, const Text& pattern) {
   if (dir != directory().path) return 0;
   fake::scan.open = true;
   for (const fake::Entry& entry : directory().entries) {
-    if (entry.lost == fake::kLeftOutByScan) continue;
+    if (entry.lost) continue;
     if (WildcardMatch(pattern, entry.name)) fake::scan.matches.push_back(&entry);
   }
   return 1;
@@ -172,9 +172,7 @@ Text EntryName(int) {
 std::u16string_view EntryNameView(int number) {
   // Copies that outlive the entries, which RemoveFile erases.
   static std::deque<Text> kept;
-  if (fake::scan.current == nullptr || fake::scan.current->lost == fake::kNoNameStorage) {
-    return std::u16string_view();
-  }
+  if (fake::scan.current == nullptr) return std::u16string_view();
   kept.push_back(EntryName(number));
   return kept.back();
 }
@@ -215,6 +213,5 @@ int RemoveFile(const Text& path, const FileId& id) {
 
 int ScansLostEntries() {
   const auto& entries = directory().entries;
-  return std::any_of(entries.begin(), entries.end(),
-                     [](const fake::Entry& entry) { return entry.lost == fake::kLeftOutByScan; });
+  return std::any_of(entries.begin(), entries.end(), [](const fake::Entry& e) { return e.lost; });
 }

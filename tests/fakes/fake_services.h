@@ -22,12 +22,8 @@ struct Entry {
   int64_t created = 0;
   uint64_t id = 0;       // file identity; change it to stand for a new file
   bool readable = true;  // false: the entry's facts can't be read
-  // Memory runs out for this entry: kNoNameStorage leaves its name empty,
-  // kLeftOutByScan keeps it out of the scan.
-  int lost = 0;
+  bool lost = false;     // the scan has no memory left for it
 };
-inline constexpr int kNoNameStorage = 1;
-inline constexpr int kLeftOutByScan = 2;
 
 // The one directory the fake file system knows, in scan order. Entries that
 // share an id are hard links of one file.

@@ -231,14 +231,6 @@ def swap_file_for_link(d):
     os.symlink("../victim/target.txt", os.path.join(d, "logs", "app.log"))
 
 
-def make_entry(top, name):
-    """A file, or with "NAME -> TARGET" a Unix symbolic link."""
-    name, _, target = name.partition(" -> ")
-    make(os.path.join(top, os.path.dirname(name)), [] if target else [os.path.basename(name)])
-    if target:
-        os.symlink(target, os.path.join(top, name))
-
-
 @needs_launcher
 @pytest.mark.parametrize("names, command, at_prompt, listed, left", [
     # Trailing dots and blanks belong to the name; nothing normalises them away.
@@ -270,8 +262,9 @@ def make_entry(top, name):
     # swapped in at the prompt.
     (["app-2024.txt", "current.log -> app-2024.txt"], "-f {d}\\*.log -D -b", None,
      ["current.log Fehler!"], ["app-2024.txt", "current.log"]),
-    (["victim/target.txt", "logs/far.log -> ../victim/target.txt"], "-f {d}\\logs\\*.log -D -b",
-     None, ["far.log Fehler!"], ["logs/far.log", "victim/target.txt"]),
+    (["victim/target.txt", "logs/a.txt", "logs/far.log -> ../victim/target.txt"],
+     "-f {d}\\logs\\*.log -D -b", None, ["far.log Fehler!"],
+     ["logs/a.txt", "logs/far.log", "victim/target.txt"]),
     (["victim/target.txt", "logs/app.log"], "-f {d}\\logs\\*.log -D", swap_file_for_link,
      ["app.log PROMPT Fehler!"], ["logs/app.log", "logs/app.old", "victim/target.txt"]),
     # Names that hold a separator (Linux shows them to Wine) are no candidates.
@@ -287,8 +280,12 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
     try:
         for top in (d, work):
             for name in names:
-                make_entry(top, name)
-                set_age(os.path.join(top, name.partition(" -> ")[0]), 40, now)
+                name, _, target = name.partition(" -> ")  # a Unix symbolic link
+                if target:
+                    os.symlink(target, os.path.join(top, name))
+                else:
+                    make(os.path.join(top, os.path.dirname(name)), [os.path.basename(name)])
+                set_age(os.path.join(top, name), 40, now)
         w = "C:\\" + os.path.basename(d)
         result = launch("cleanup.exe " + command.format(d=w), cwd=work,
                         variables=["=C:=" + w], at_prompt=at_prompt and (lambda: at_prompt(d)))
