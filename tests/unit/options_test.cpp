@@ -16,6 +16,7 @@ struct OptionCase {
   Text inputSpec{};
   int64_t minDays = 0, minHours = 0, minMinutes = 0, spareCount = 0, batchMode = 0, deleteMode = 0;
   Text nameExpression{};
+  std::vector<Text> faults{};  // without "Fehler: "
 };
 
 class OptionPass : public fake::ServicesTest {};
@@ -27,8 +28,13 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
       {.parameters = {}},
       {.parameters = {u"-f", u"a", u"-f", u"b"}, .inputSpec = u"b"},
       {.parameters = {u"-f", u"a", u"-f"}},
-      {.parameters = {u"-x", u"-f", u"a"}, .inputSpec = u"a"},
-      {.parameters = {u"-F", u"/f", u"-f", u"a", u"-L"}, .inputSpec = u"a"},
+      {.parameters = {u"-x", u"-f", u"a"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -x"}},
+      {.parameters = {u"-F", u"/f", u"-f", u"a", u"-L"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -F", u"Unbekannter Parameter: /f",
+                  u"Unbekannter Parameter: -L"}},
       {.parameters = {u"-f", u"a", u"-d", u"7", u"-h", u"-30", u"-m", u"$1F", u"-a", u"2", u"-b",
                       u"-D"},
        .inputSpec = u"a",
@@ -38,11 +44,12 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .spareCount = 2,
        .batchMode = 1,
        .deleteMode = 1},
-      {.parameters = {u"-f", u"a", u"-d"}, .inputSpec = u"a"},
+      {.parameters = {u"-f", u"a", u"-d"}, .inputSpec = u"a", .faults = {u"Keine Zahl bei -d: "}},
       {.parameters = {u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"},
        .inputSpec = u"a",
-       .nameExpression = u"\\.log$"},
-      {.parameters = {u"-d", u"-l"}},
+       .nameExpression = u"\\.log$",
+       .faults = {u"Keine Zahl bei -d: x"}},
+      {.parameters = {u"-d", u"-l"}, .faults = {u"Keine Zahl bei -d: -l"}},
       {.parameters = {u"-f", u"-l"}, .inputSpec = u"-l"},
       {.parameters = {u"-f", u"x", u"-l", u"-D"},
        .end = OptionPassEnd::kLicence,
@@ -62,16 +69,38 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
       {.parameters = {u"-fa", u"-d3", u"-h-5", u"-a10000000000000000000", u"-dx"},
        .inputSpec = u"a",
        .minHours = -5,
-       .spareCount = INT64_MAX},
+       .spareCount = INT64_MAX,
+       .faults = {u"Keine Zahl bei -d: x"}},
       // Flags take no value: such words are skipped.
-      {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"}, .inputSpec = u"a"},
+      {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -Dx", u"Unbekannter Parameter: -bb",
+                  u"Unbekannter Parameter: -lx", u"Unbekannter Parameter: -D-"}},
+      // Values read only as far as they are numbers, and stray words.
+      {.parameters = {u"-f", u"a", u"--days", u"7", u"-d", u"seven", u"-a", u"two"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: --days", u"Unbekannter Parameter: 7",
+                  u"Keine Zahl bei -d: seven", u"Keine Zahl bei -a: two"}},
+      {.parameters = {u"-d", u"1.5", u"-h", u"7d", u"-m", u"=7", u"-a", u"", u"-d", u"%2", u"-h",
+                      u"- 7", u"-m", u"$"},
+       .faults = {u"Keine Zahl bei -d: 1.5", u"Keine Zahl bei -h: 7d", u"Keine Zahl bei -m: =7",
+                  u"Keine Zahl bei -a: ", u"Keine Zahl bei -d: %2", u"Keine Zahl bei -h: - 7",
+                  u"Keine Zahl bei -m: $"}},
+      {.parameters = {u"-d", u"-a", u"2", u"-r"},
+       .faults = {u"Keine Zahl bei -d: -a", u"Unbekannter Parameter: 2",
+                  u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"}},
+      // Every form of a number is read whole.
+      {.parameters = {u"-a", u"$2", u"-d", u" 0", u"-h", u"+0", u"-m", u"%0 \t", u"-d", u"-$10"},
+       .minDays = -16,
+       .spareCount = 2},
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.parameters));
     fake::Reset();
     fake::parameters() = c.parameters;
     RunSettings settings;
-    EXPECT_EQ(ReadOptions(settings), c.end);
+    std::vector<Text> faults;
+    EXPECT_EQ(ReadOptions(settings, faults), c.end);
     EXPECT_EQ(settings.inputSpec, c.inputSpec);
     EXPECT_EQ(settings.minDays, c.minDays);
     EXPECT_EQ(settings.minHours, c.minHours);
@@ -80,6 +109,9 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
     EXPECT_EQ(settings.batchMode, c.batchMode);
     EXPECT_EQ(settings.deleteMode, c.deleteMode);
     EXPECT_EQ(settings.nameExpression, c.nameExpression);
+    std::vector<Text> expected;
+    for (const Text& fault : c.faults) expected.push_back(u"Fehler: " + fault);
+    EXPECT_EQ(faults, expected);
   }
 }
 
@@ -97,6 +129,46 @@ TEST_F(OptionPass, UsageTextAndExitCode) {
   // Every option line puts its dash in the same column.
   for (size_t i = 6; i <= 14; ++i) EXPECT_EQ(lines[i].find(u" - "), 35u) << i;
   EXPECT_EQ(lines[15], u"");
+}
+
+// A delete run stops at what the pass could not read, or at an expression
+// that does not compile; a simulation goes on.
+TEST_F(OptionPass, DeleteModeRefusesACommandLineNotReadWhole) {
+  struct Case {
+    int64_t deleteMode;
+    Text expression;
+    std::vector<Text> faults;
+    std::vector<Text> lines;  // before the usage text; none: the run goes on
+  };
+  const Case cases[] = {
+      {1, u"\\.log$", {}, {}},
+      {0, u"(", {u"Fehler: Unbekannter Parameter: x"}, {}},
+      {1, u"", {u"Fehler: Unbekannter Parameter: x"}, {u"Fehler: Unbekannter Parameter: x"}},
+      {1,
+       u"(",
+       {u"Fehler: Keine Zahl bei -d: 1.5"},
+       {u"Fehler: Keine Zahl bei -d: 1.5", u"Fehler: Ungültiger regulärer Ausdruck: missing )"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.lines));
+    fake::Reset();
+    RunSettings settings;
+    settings.programName = u"cleanup";
+    settings.deleteMode = c.deleteMode;
+    settings.nameExpression = c.expression;
+    std::vector<Text> faults = c.faults;
+    EXPECT_EQ(RefuseDeletion(settings, faults), !c.lines.empty());
+    std::vector<Text> lines = fake::OutputLines();
+    if (c.lines.empty()) {
+      EXPECT_TRUE(lines.empty());
+      EXPECT_EQ(settings.exitCode, 0);
+      continue;
+    }
+    EXPECT_EQ(settings.exitCode, 99);
+    ASSERT_EQ(lines.size(), c.lines.size() + 14);
+    EXPECT_EQ(std::vector<Text>(lines.begin(), lines.begin() + c.lines.size()), c.lines);
+    EXPECT_EQ(lines[c.lines.size()], u"Usage: cleanup [parameter]");
+  }
 }
 
 TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
