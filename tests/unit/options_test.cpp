@@ -193,6 +193,9 @@ TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
 #ifdef _WIN32
       {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
       {u"/logs\\app1.log", u"/logs\\", u"app1.log"},
+      // A bare drive is its root; text after the colon its current directory.
+      {u"C:", u"C:\\", u""},
+      {u"C:*.tmp", u"C:", u"*.tmp"},
 #else
       // Only "/" separates; "\" and quotes are name characters.
       {u"\"/logs/app1.log\"", u"\"/logs/", u"app1.log\""},
