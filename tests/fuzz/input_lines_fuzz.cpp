@@ -33,6 +33,7 @@ std::vector<Text> ReadAll(std::string_view stream, InputEncoding encoding, size_
   RedirectedInput state;
   state.encoding = encoding;
   state.lineLimit = limit;
+  state.dropLimit = 2 * limit;
   std::vector<Text> lines;
   for (;;) {
     Text line = ReadRedirectedLine(state, read);
