@@ -110,9 +110,6 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       {"no line end within the drop limit",
        {Units(fullLine + Text(kMaxDroppedUnits, u'x') + u"z\nn\n")},
        {fullLine}},
-      {"line end just within the drop limit",
-       {Units(fullLine + Text(kMaxDroppedUnits, u'x') + u"\nn\n")},
-       {fullLine, u"n"}},
       // Input that does not look like UTF-16LE is UTF-8 lines.
       {"UTF-8 lines end in LF or CR LF", {Data("j\nn\r\nlast")}, {u"j", u"n", u"last"}, kDetect},
       {"UTF-8 CR alone is text", {Data("a\rb\n")}, {u"a\rb"}, kDetect},

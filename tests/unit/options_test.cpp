@@ -76,11 +76,7 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .inputSpec = u"a",
        .faults = {u"Unbekannter Parameter: -Dx", u"Unbekannter Parameter: -bb",
                   u"Unbekannter Parameter: -lx", u"Unbekannter Parameter: -D-"}},
-      // Values read only as far as they are numbers, and stray words.
-      {.parameters = {u"-f", u"a", u"--days", u"7", u"-d", u"seven", u"-a", u"two"},
-       .inputSpec = u"a",
-       .faults = {u"Unbekannter Parameter: --days", u"Unbekannter Parameter: 7",
-                  u"Keine Zahl bei -d: seven", u"Keine Zahl bei -a: two"}},
+      // Values that are not wholly a number, and a value option given last.
       {.parameters = {u"-d", u"1.5", u"-h", u"7d", u"-m", u"=7", u"-a", u"", u"-d", u"%2", u"-h",
                       u"- 7", u"-m", u"$"},
        .faults = {u"Keine Zahl bei -d: 1.5", u"Keine Zahl bei -h: 7d", u"Keine Zahl bei -m: =7",
@@ -129,46 +125,6 @@ TEST_F(OptionPass, UsageTextAndExitCode) {
   // Every option line puts its dash in the same column.
   for (size_t i = 6; i <= 14; ++i) EXPECT_EQ(lines[i].find(u" - "), 35u) << i;
   EXPECT_EQ(lines[15], u"");
-}
-
-// A delete run stops at what the pass could not read, or at an expression
-// that does not compile; a simulation goes on.
-TEST_F(OptionPass, DeleteModeRefusesACommandLineNotReadWhole) {
-  struct Case {
-    int64_t deleteMode;
-    Text expression;
-    std::vector<Text> faults;
-    std::vector<Text> lines;  // before the usage text; none: the run goes on
-  };
-  const Case cases[] = {
-      {1, u"\\.log$", {}, {}},
-      {0, u"(", {u"Fehler: Unbekannter Parameter: x"}, {}},
-      {1, u"", {u"Fehler: Unbekannter Parameter: x"}, {u"Fehler: Unbekannter Parameter: x"}},
-      {1,
-       u"(",
-       {u"Fehler: Keine Zahl bei -d: 1.5"},
-       {u"Fehler: Keine Zahl bei -d: 1.5", u"Fehler: Ungültiger regulärer Ausdruck: missing )"}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.lines));
-    fake::Reset();
-    RunSettings settings;
-    settings.programName = u"cleanup";
-    settings.deleteMode = c.deleteMode;
-    settings.nameExpression = c.expression;
-    std::vector<Text> faults = c.faults;
-    EXPECT_EQ(RefuseDeletion(settings, faults), !c.lines.empty());
-    std::vector<Text> lines = fake::OutputLines();
-    if (c.lines.empty()) {
-      EXPECT_TRUE(lines.empty());
-      EXPECT_EQ(settings.exitCode, 0);
-      continue;
-    }
-    EXPECT_EQ(settings.exitCode, 99);
-    ASSERT_EQ(lines.size(), c.lines.size() + 14);
-    EXPECT_EQ(std::vector<Text>(lines.begin(), lines.begin() + c.lines.size()), c.lines);
-    EXPECT_EQ(lines[c.lines.size()], u"Usage: cleanup [parameter]");
-  }
 }
 
 TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
