@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/dates.h"
+#include "runtime/file_identity_posix.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -81,10 +82,20 @@ TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
   MakeDir("sub");
   Link("sub", "linkdir");
   Link("a.log", "linkfile");
+  Link(Path("sub"), "abslink");
+  Link("loop", "loop");
+  Link("sub", "stranger");  // another user's link when the test may give it away
+  const bool stranger = lchown(Path("stranger").c_str(), 65534, 65534) == 0;
   const struct {
     std::string path;
     int64_t expected;
   } cases[] = {
+      {Path("abslink/*"), -2},
+      {Path("linkdir/../linkdir/*"), -2},
+      {Path("loop"), 4},  // no directory at its end: the link's own size
+      {Path("loop/*"), -1},
+      {Path("stranger"), stranger ? -1 : -2},
+      {Path("stranger/*"), stranger ? -1 : -2},
       {Path("a.log"), 3},
       {Path("empty.txt"), 0},
       {Path("sub"), -2},
@@ -301,6 +312,27 @@ TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
   reborn.birth ^= 1;  // the same inode number, made at another moment
   EXPECT_EQ(RemoveFile(PathText("deleted"), reborn), 0);
   EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), 1);
+}
+
+// A freed inode number given to a new file at once, on a file system that
+// keeps no birth time: the change time tells the two files apart.
+TEST(FileIdentityTest, ChangeTimeStandsInForAMissingBirthTime) {
+  const struct {
+    unsigned mask;
+    int64_t birth, changed;
+    uint64_t stamp;
+  } cases[] = {
+      {STATX_BASIC_STATS | STATX_BTIME, 7, 9, 7000000123},
+      {STATX_BASIC_STATS, 0, 9, 9000000456},
+      {STATX_BASIC_STATS, 0, 10, 10000000456},
+  };
+  for (const auto& c : cases) {
+    struct statx info {};
+    info.stx_mask = c.mask;
+    info.stx_btime = {c.birth, 123, 0};
+    info.stx_ctime = {c.changed, 456, 0};
+    EXPECT_EQ(IdentityStamp(info), c.stamp) << c.changed;
+  }
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
