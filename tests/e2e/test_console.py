@@ -150,3 +150,23 @@ def test_run_killed_at_a_prompt_leaves_every_line_and_the_prompt(tmp_path):
     first, second = (l.split(" ")[1] for l in lines[6:])
     assert lines[6:] == ["Datei %s wird gelöscht. %sOK!" % (first, PROMPT),
                          "Datei %s wird gelöscht. %s" % (second, PROMPT)]
+
+
+def test_bare_enter_from_a_pipe_is_answered_at_once(tmp_path):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"a.log": 1, "b.log": 2})
+    log = os.path.join(str(tmp_path), "out")
+    with open(log, "wb") as out:
+        proc = subprocess.Popen([BIN, "-f", d, "-D"], env=base_env(),
+                                stdin=subprocess.PIPE, stdout=out)
+    proc.stdin.write(b"\n")  # one byte, then the responder waits for the next question
+    proc.stdin.flush()
+    prompt = PROMPT.encode("utf-16-le")
+    end = time.monotonic() + 1
+    while open(log, "rb").read().count(prompt) < 2 and time.monotonic() < end:
+        time.sleep(0.02)
+    asked = open(log, "rb").read().count(prompt)
+    proc.stdin.close()
+    proc.wait(timeout=10)
+    assert asked == 2
+    assert len(os.listdir(d)) == 2
