@@ -73,8 +73,10 @@ bool OutputIsTerminal() {
 
 void WriteText(const char16_t* units, size_t count) {
   if (count == 0) return;
+  const bool terminal = OutputIsTerminal();
+  const Text shown = PosixShownText(units, count, terminal);
   const std::string bytes =
-      OutputIsTerminal() ? BytesFromText(Text(units, count)) : Utf16leBytes(units, count);
+      terminal ? BytesFromText(shown) : Utf16leBytes(shown.data(), shown.size());
   WriteBytes(bytes.data(), bytes.size());
 }
 

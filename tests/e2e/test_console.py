@@ -113,16 +113,36 @@ def test_utf8_answers_from_a_pipe(tmp_path, answers, deleted):
     assert len(os.listdir(d)) == 3 - deleted
 
 
+NAMES_SHOWN = [  # name, on a terminal, redirected
+    (b"\x1b[2J.log", "?[2J.log", "?[2J.log"),
+    (b"bad\x9b.log", "bad?.log", "bad\ufffd.log"),
+    (b"c1\xc2\x9b.log", "c1?.log", "c1?.log"),
+    ("gol.\u202egol.exe".encode(), "gol.?gol.exe", "gol.?gol.exe"),
+    ("app\u200b.log".encode(), "app?.log", "app?.log"),
+    ("x\u2028y.log".encode(), "x?y.log", "x?y.log"),
+]
+
+
 def test_names_on_a_terminal_are_shown_safely(tmp_path):
     d = os.fsencode(str(tmp_path))
-    for name in (b"\x1b[2J.log", b"bad\xff.log", b"c1\xc2\x9b.log"):
+    for name, _, _ in NAMES_SHOWN:
         open(os.path.join(d, name), "wb").close()
     session = PtySession(["-f", str(tmp_path), "-D", "-b"])
     status = session.finish()
     assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
-    assert b"\x1b" not in session.out and b"\xc2\x9b" not in session.out
-    for shown in (b"?[2J.log", b"bad\xff.log", b"c1?.log"):  # undecodable bytes as they are
-        assert b"Datei " + shown + b" wird gel\xc3\xb6scht. OK!" in session.out
+    assert b"\x1b" not in session.out and b"\x9b" not in session.out
+    for _, shown, _ in NAMES_SHOWN:
+        assert ("Datei " + shown + " wird gelöscht. OK!").encode() in session.out
+    assert os.listdir(d) == []
+
+
+def test_redirected_names_are_shown_safely_and_deleted_exactly(tmp_path):
+    d = os.fsencode(str(tmp_path))
+    for name, _, _ in NAMES_SHOWN:
+        open(os.path.join(d, name), "wb").close()
+    result = run(["-f", str(tmp_path), "-D", "-b"])
+    assert sorted(file_lines(result)) == sorted(
+        "Datei " + shown + " wird gelöscht. OK!" for _, _, shown in NAMES_SHOWN)
     assert os.listdir(d) == []
 
 
