@@ -27,6 +27,13 @@ void Write(const Text& text);
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
 
+// Holds back SIGINT, SIGTERM and SIGHUP while one file is removed and its
+// line written; ReleaseStopSignals then lets a held signal end the run, so
+// the log of a stopped run names every file the run removed. No-ops where
+// the system has no such signals.
+void HoldStopSignals();
+void ReleaseStopSignals();
+
 // What runs when the user closes the console window, before the system ends
 // the process (Windows build): the driver's release of what the run holds.
 void SetCloseRoutine(void (*release)());

@@ -1,7 +1,7 @@
 // Console on POSIX. A terminal gets UTF-8; redirected output gets UTF-16LE
 // units with no byte-order mark. Redirected input is UTF-16LE or UTF-8 lines,
 // told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM keep their
-// default action and end the tool at once.
+// default action and end the tool at once, except while a file is removed.
 #include <errno.h>
 #include <signal.h>
 #include <termios.h>
@@ -64,6 +64,24 @@ int InitConsole() {
   signal(SIGPIPE, SIG_IGN);
   OutputIsTerminal();
   return 1;
+}
+
+// The signals that end the run; their default action stays.
+sigset_t StopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, number);
+  return signals;
+}
+
+void HoldStopSignals() {
+  const sigset_t signals = StopSignals();
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+}
+
+void ReleaseStopSignals() {
+  const sigset_t signals = StopSignals();
+  sigprocmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
 bool OutputIsTerminal() {

@@ -190,3 +190,22 @@ def test_bare_enter_from_a_pipe_is_answered_at_once(tmp_path):
     proc.wait(timeout=10)
     assert asked == 2
     assert len(os.listdir(d)) == 2
+
+
+def test_stopped_batch_run_names_every_file_it_removed(tmp_path):
+    d = os.path.join(str(tmp_path), "logs")
+    names = ["f%05d" % i for i in range(10000)]
+    make_files(d, {n: 0 for n in names})
+    log = os.path.join(str(tmp_path), "out")
+    for attempt in range(10):
+        with open(log, "wb") as out:
+            proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=out)
+        while os.path.getsize(log) < 4000 + 400 * attempt and proc.poll() is None:
+            pass  # into the deletion pass, somewhere in its first files
+        proc.send_signal(signal.SIGTERM)
+        assert proc.wait() == -signal.SIGTERM
+        raw = open(log, "rb").read().decode("utf-16-le")
+        ok = {l.split(" ")[1] for l in raw.split("\r\n") if l.endswith(" wird gelöscht. OK!")}
+        left = set(os.listdir(d))
+        assert ok == set(names) - left, "attempt %d" % attempt
+        make_files(d, {n: 0 for n in ok})
