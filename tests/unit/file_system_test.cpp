@@ -137,16 +137,24 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
   Link("sub", "linkdir");
   Link("file", "linkfile");
   Link("gone", "dangling");
+  Write("swaplink");
+  Write("swapped");
   const struct {
     std::string name;
     int type;
     int64_t size;  // -1: not checked
   } expected[] = {
-      {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
-      {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
-      {"sub", kDirectoryType, -1},
+      {".", kDirectoryType, -1},       {"..", kDirectoryType, -1},
+      {"dangling", kFileType, 4},      {"file", kFileType, 5},
+      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
+      {"sub", kDirectoryType, -1},     {"swaplink", kDirectoryType, -1},
+      {"swapped", kDirectoryType, -1},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
+  // Files when the directory was read, a directory and a link to one when asked.
+  ASSERT_EQ(unlink(Path("swaplink").c_str()) | unlink(Path("swapped").c_str()), 0);
+  Link("sub", "swaplink");
+  MakeDir("swapped");
   for (const auto& e : expected) {
     ASSERT_NE(NextEntry(0), 0) << e.name;
     EXPECT_EQ(BytesFromText(EntryName(0)), e.name);
