@@ -26,7 +26,8 @@ enum class InputEncoding {
   kUtf16le,  // UTF-16LE units; CR, LF or CR LF end a line
   kUtf8,     // UTF-8; LF or CR LF end a line
   kDetect,   // UTF-16LE when it starts with a byte-order mark or its second
-             // byte is 0, otherwise UTF-8
+             // byte is 0, otherwise UTF-8 (a UTF-8 mark is skipped); decided
+             // from the first read alone
 };
 
 // State kept between lines.
@@ -40,6 +41,7 @@ struct RedirectedInput {
   bool skipLineFeed = false;  // a line ended at a CR that was the last unit
                               // read: an LF coming next is part of its end
   bool ended = false;         // the input has ended; nothing more is read
+  bool markChecked = false;   // a UTF-8 byte-order mark at the start is gone
 };
 
 // One line without its end, or the end-of-input marker once everything has

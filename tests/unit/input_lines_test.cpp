@@ -126,10 +126,10 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        {Data(Utf16le(u"\uFEFFj\r\nn"))},
        {u"\uFEFFj", u"n"},
        kDetect},
-      {"second byte 0 means UTF-16LE",
-       {Data("j"), Data(Utf16le(u"\r\nn").insert(0, 1, '\0'))},
-       {u"j", u"n"},
-       kDetect},
+      {"second byte 0 means UTF-16LE", {Units(u"j\r\nn")}, {u"j", u"n"}, kDetect},
+      {"0xFF waits", {Data("\xFF"), Data(Utf16le(u"\uFEFFj").substr(1))}, {u"\uFEFFj"}, kDetect},
+      {"UTF-8 mark skipped", {Data("\xEF\xBB\xBFj\n\xEF\xBB\xBF")}, {u"j", u"\uFEFF"}, kDetect},
+      {"UTF-8 mark across reads", {Data("\xEF"), Data("\xBB\xBFj")}, {u"j"}, kDetect},
   };
   for (const LinesCase& c : cases) {
     SCOPED_TRACE(c.name);
