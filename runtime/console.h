@@ -8,9 +8,6 @@
 #include "runtime/input_lines.h"
 #include "runtime/text.h"
 
-// The text ReadLine gives when input has ended.
-inline constexpr char16_t kEndOfInput = 0x0004;
-
 // Prepares output and input handling; returns 1 in every case.
 int InitConsole();
 

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "runtime/console.h"
 #include "runtime/unicode.h"
 
 namespace {

@@ -7,6 +7,9 @@
 
 #include "runtime/text.h"
 
+// The text an answer read gives when input has ended.
+inline constexpr char16_t kEndOfInput = 0x0004;
+
 // Outcome of one read from the input.
 struct ByteRead {
   enum Status { kData, kEnd, kError } status;

@@ -274,18 +274,23 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   MakeDir("dir");
   MakeDir("dir/sub");
   Write("outside");
-  for (const char* name : {"dir/plain", "dir/readonly", "dir/writeonly", "dir/back\\slash"}) {
+  for (const char* name : {"dir/plain", "dir/readonly", "dir/writeonly", "dir/groupwrite",
+                           "dir/otherwrite", "dir/back\\slash"}) {
     Write(name);
   }
+  // Any write bit, the owner's or not, makes a file writable.
   ASSERT_EQ(chmod(Path("dir/readonly").c_str(), 0444), 0);
   ASSERT_EQ(chmod(Path("dir/writeonly").c_str(), 0200), 0);
+  ASSERT_EQ(chmod(Path("dir/groupwrite").c_str(), 0020), 0);
+  ASSERT_EQ(chmod(Path("dir/otherwrite").c_str(), 0002), 0);
   Link("../outside", "dir/link");
   const struct {
     std::string name;
     int expected;
   } cases[] = {
-      {"plain", 1},       {"readonly", 0}, {"writeonly", 1}, {"sub", 0}, {"link", 1},
-      {"back\\slash", 1}, {"missing", 0},  {"", 0},          {".", 0},
+      {"plain", 1},      {"readonly", 0}, {"writeonly", 1}, {"groupwrite", 1},
+      {"otherwrite", 1}, {"sub", 0},      {"link", 1},      {"back\\slash", 1},
+      {"missing", 0},    {"", 0},         {".", 0},
   };
   for (const auto& c : cases) {
     const FileId id = IdOf("dir/" + c.name);

@@ -110,6 +110,7 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       // Input that does not look like UTF-16LE is UTF-8 lines.
       {"UTF-8 lines end in LF or CR LF", {Data("j\nn\r\nlast")}, {u"j", u"n", u"last"}, kDetect},
       {"UTF-8 CR alone is text", {Data("a\rb\n")}, {u"a\rb"}, kDetect},
+      {"UTF-8 CR alone across reads", {Data("a\r"), Data("b\n")}, {u"a\rb"}, kDetect},
       {"UTF-8 CR LF across reads", {Data("j\r"), Data("\nn\n")}, {u"j", u"n"}, kDetect},
       {"UTF-8 sequence across reads", {Data("\xC3"), Data("\xA4\n")}, {u"\u00E4"}, kDetect},
       {"UTF-8 undecodable byte kept",
