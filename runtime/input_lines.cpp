@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "runtime/console.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -33,13 +32,27 @@ size_t CompleteUtf8Length(const std::string& bytes) {
   return size;
 }
 
-// Decides the encoding once the first two bytes (or the only one) are there.
+// Decides the encoding from what the first read brought. A single byte
+// decides it too, unless it is 0xFF (which may begin a byte-order mark): a
+// responder that answered with a bare LF waits for the next question.
 void DetectEncoding(RedirectedInput& state) {
   const std::string& bytes = state.bytes;
-  if (bytes.size() < 2 && !state.ended) return;
+  if (bytes.size() == 1 && bytes[0] == '\xFF' && !state.ended) return;
   const bool mark = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
   const bool utf16 = mark || (bytes.size() >= 2 && bytes[1] == '\0');
   state.encoding = utf16 ? InputEncoding::kUtf16le : InputEncoding::kUtf8;
+}
+
+// Drops a UTF-8 byte-order mark at the start of the input; false while the
+// bytes so far are only the start of one.
+bool SkipUtf8Mark(RedirectedInput& state) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (state.markChecked) return true;
+  const std::string_view start = std::string_view(state.bytes).substr(0, kMark.size());
+  if (start.size() < kMark.size() && kMark.starts_with(start) && !state.ended) return false;
+  if (start == kMark) state.bytes.erase(0, kMark.size());
+  state.markChecked = true;
+  return true;
 }
 
 // Moves what the bytes read so far hold into the units. At the end of the
@@ -56,7 +69,7 @@ void DecodeBytes(RedirectedInput& state) {
       state.units.push_back(static_cast<char16_t>(low | (high << 8)));
     }
     bytes.erase(0, state.ended ? bytes.size() : i);
-  } else if (state.encoding == InputEncoding::kUtf8) {
+  } else if (state.encoding == InputEncoding::kUtf8 && SkipUtf8Mark(state)) {
     const size_t length = state.ended ? bytes.size() : CompleteUtf8Length(bytes);
     state.units += TextFromBytes(std::string_view(bytes).substr(0, length));
     bytes.erase(0, length);

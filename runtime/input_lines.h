@@ -7,6 +7,9 @@
 
 #include "runtime/text.h"
 
+// The text an answer read gives when input has ended.
+inline constexpr char16_t kEndOfInput = 0x0004;
+
 // Outcome of one read from the input.
 struct ByteRead {
   enum Status { kData, kEnd, kError } status;
@@ -29,7 +32,8 @@ enum class InputEncoding {
   kUtf16le,  // UTF-16LE units; CR, LF or CR LF end a line
   kUtf8,     // UTF-8; LF or CR LF end a line
   kDetect,   // UTF-16LE when it starts with a byte-order mark or its second
-             // byte is 0, otherwise UTF-8
+             // byte is 0, otherwise UTF-8 (a UTF-8 mark is skipped); decided
+             // from the first read alone
 };
 
 // State kept between lines.
@@ -46,6 +50,7 @@ struct RedirectedInput {
   bool ended = false;         // the input has ended; nothing more is read
   bool dropRest = false;      // the last line was cut at lineLimit: the rest
                               // of it goes before the next line
+  bool markChecked = false;   // a UTF-8 byte-order mark at the start is gone
 };
 
 // One line without its end, or the end-of-input marker once everything has

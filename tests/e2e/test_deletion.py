@@ -1,7 +1,9 @@
 """Deletion pass: simulation, batch mode, confirmations, summary, safety."""
 
 import os
+import shutil
 import subprocess
+import tempfile
 
 import pytest
 
@@ -224,3 +226,26 @@ def test_typical_run(tmp_path, aged_files):
     assert result.returncode == 0
     assert result.lines == typical_run_lines(d + os.sep)
     assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log", "notes.txt", "old.log"]
+
+
+
+@pytest.mark.posix_only
+@pytest.mark.skipif(os.geteuid() != 0 or not shutil.which("runuser"), reason="needs root")
+@pytest.mark.parametrize("link, value, user, deleted", [
+    ("app.log.1", "app.log.1", "nobody", []),
+    ("archive", "archive/*.*", "nobody", []),
+    ("app.log.1", "app.log.1", "root", ["important.db", "passwd"]),
+    ("archive", "archive/*.db", "root", ["important.db"]),
+])
+def test_planted_link_leads_nowhere(link, value, user, deleted):
+    with tempfile.TemporaryDirectory() as base:  # pytest's directories are root's alone
+        os.chmod(base, 0o755)
+        victim, cleaned = os.path.join(base, "victim"), os.path.join(base, "cleaned")
+        make_files(victim, {"passwd": 1, "important.db": 2})
+        os.mkdir(cleaned)
+        os.chmod(cleaned, 0o777)  # the helper user may write the cleaned directory
+        subprocess.run(["runuser", "-u", user, "--", "ln", "-s", "../victim",
+                        os.path.join(cleaned, link)], check=True)
+        result = run(["-f", os.path.join(cleaned, value), "-D", "-b"])
+        assert sorted(listed_names(result)) == deleted
+        assert sorted(os.listdir(victim) + deleted) == ["important.db", "passwd"]

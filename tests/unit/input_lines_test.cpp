@@ -113,6 +113,7 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       // Input that does not look like UTF-16LE is UTF-8 lines.
       {"UTF-8 lines end in LF or CR LF", {Data("j\nn\r\nlast")}, {u"j", u"n", u"last"}, kDetect},
       {"UTF-8 CR alone is text", {Data("a\rb\n")}, {u"a\rb"}, kDetect},
+      {"UTF-8 CR alone across reads", {Data("a\r"), Data("b\n")}, {u"a\rb"}, kDetect},
       {"UTF-8 CR LF across reads", {Data("j\r"), Data("\nn\n")}, {u"j", u"n"}, kDetect},
       {"UTF-8 sequence across reads", {Data("\xC3"), Data("\xA4\n")}, {u"\u00E4"}, kDetect},
       {"UTF-8 undecodable byte kept",
@@ -129,10 +130,10 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        {Data(Utf16le(u"\uFEFFj\r\nn"))},
        {u"\uFEFFj", u"n"},
        kDetect},
-      {"second byte 0 means UTF-16LE",
-       {Data("j"), Data(Utf16le(u"\r\nn").insert(0, 1, '\0'))},
-       {u"j", u"n"},
-       kDetect},
+      {"second byte 0 means UTF-16LE", {Units(u"j\r\nn")}, {u"j", u"n"}, kDetect},
+      {"0xFF waits", {Data("\xFF"), Data(Utf16le(u"\uFEFFj").substr(1))}, {u"\uFEFFj"}, kDetect},
+      {"UTF-8 mark skipped", {Data("\xEF\xBB\xBFj\n\xEF\xBB\xBF")}, {u"j", u"\uFEFF"}, kDetect},
+      {"UTF-8 mark across reads", {Data("\xEF"), Data("\xBB\xBFj")}, {u"j"}, kDetect},
   };
   for (const LinesCase& c : cases) {
     SCOPED_TRACE(c.name);
