@@ -83,12 +83,13 @@ struct LineCut {
 };
 
 // Looks for the end of the first unused line, going on from `scanned`; false
-// when only more input can tell. A line that reaches the limit ends there
-// unless its line end follows at once.
-bool FindLineCut(RedirectedInput& state, size_t& scanned, LineCut* cut) {
+// when only more input can tell. A line that reaches `maxUnits` ends there
+// unless its line end follows at once; `full` tells so.
+bool FindLineCut(RedirectedInput& state, size_t maxUnits, size_t& scanned, LineCut* cut,
+                 bool* full) {
   const Text& units = state.units;
   const bool utf16 = state.encoding == InputEncoding::kUtf16le;
-  const size_t limit = state.start + state.lineLimit;
+  const size_t limit = state.start + maxUnits;
   for (; scanned < units.size() && scanned <= limit; ++scanned) {
     const size_t length = scanned - state.start;
     if (units[scanned] == kLineFeed) {
@@ -111,7 +112,8 @@ bool FindLineCut(RedirectedInput& state, size_t& scanned, LineCut* cut) {
     }
   }
   if (scanned <= limit) return false;
-  *cut = {state.lineLimit, limit};
+  *cut = {maxUnits, limit};
+  *full = true;
   return true;
 }
 
@@ -146,15 +148,16 @@ bool ReadBlock(RedirectedInput& state, const ByteReader& read) {
   return true;
 }
 
-}  // namespace
-
-Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
+// One line of at most `maxUnits` units, as ReadRedirectedLine tells; `full`
+// tells that it reached the limit before its end.
+Text ReadLimitedLine(RedirectedInput& state, const ByteReader& read, size_t maxUnits, bool* full) {
   size_t scanned = state.start;
   for (;;) {
     SkipLineFeed(state);
     scanned = std::max(scanned, state.start);
     LineCut cut{};
-    if (FindLineCut(state, scanned, &cut)) return TakeUnits(state, cut.length, cut.next);
+    if (FindLineCut(state, maxUnits, scanned, &cut, full))
+      return TakeUnits(state, cut.length, cut.next);
     const size_t left = state.units.size() - state.start;
     if (state.ended) {
       if (left == 0) return Text(1, kEndOfInput);
@@ -162,8 +165,28 @@ Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
     }
     scanned -= state.start;
     if (!ReadBlock(state, read)) {
-      const size_t length = std::min(left, state.lineLimit);
+      const size_t length = std::min(left, maxUnits);
       return TakeUnits(state, length, length);
     }
   }
+}
+
+}  // namespace
+
+// A line cut at the limit is one answer: the rest of it is dropped before
+// the next line is read, and when no line end comes within the drop limit
+// the input counts as ended.
+Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
+  if (state.dropRest) {
+    bool endless = false;
+    ReadLimitedLine(state, read, state.dropLimit, &endless);
+    state.dropRest = false;
+    if (endless) {
+      state.ended = true;
+      state.bytes.clear();
+      state.units.clear();
+      state.start = 0;
+    }
+  }
+  return ReadLimitedLine(state, read, state.lineLimit, &state.dropRest);
 }

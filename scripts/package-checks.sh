@@ -49,8 +49,9 @@ deb_build() {
   dpkg-deb -c "$deb"
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
-  [[ $depends == *libc6* && $depends == *libpcre3* ]] ||
-    { echo "Depends lacks libc6 or libpcre3"; return 1; }
+  # PCRE is linked in statically.
+  [[ $depends == *libc6* && $depends != *libpcre* ]] ||
+    { echo "Depends lacks libc6 or names libpcre"; return 1; }
   dpkg-deb -x "$deb" "$deb_root"
 }
 

@@ -69,6 +69,7 @@ def test_confirmation_answer_decides(tmp_path, answer, accepted):
     (utf16("j"), 1),              # end of input refuses the rest
     (b"", 0),
     ("j".encode("utf-16-le"), 1),  # last line without line end
+    pytest.param(utf16("j" * 70000, "n", "n"), 1, id="overlong line is one answer"),
     # 8-bit input: UTF-8 lines on POSIX; the Windows build reads UTF-16LE only
     (b"j\r\n", 0 if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else 1),
 ])
