@@ -74,7 +74,7 @@ if(WIN32)
   set(_zip_stage ${CMAKE_CURRENT_BINARY_DIR}/package/zip)
   add_custom_target(package
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${_zip_stage}
-    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_CURRENT_BINARY_DIR} --strip
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_CURRENT_BINARY_DIR}
             --prefix ${_zip_stage}/${_zip_name}
     COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/packaging/make-zip.py
             ${CMAKE_CURRENT_BINARY_DIR}/${_zip_name}.zip ${_zip_stage} ${CLEANUP_SOURCE_DATE}
