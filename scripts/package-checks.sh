@@ -39,8 +39,8 @@ deb_prepare() {
   deb_root=$(mktemp -d)
 }
 
-# Builds the .deb, lists it, checks its name and dependencies, and unpacks it
-# into deb_root. It may depend on the C library and the C++ runtime only,
+# Builds the .deb, lists it, unpacks it into deb_root, and checks its name and
+# dependencies. It may depend on the C library and the C++ runtime only,
 # which every Debian release has.
 deb_build() {
   cmake --build --preset release --target package || return 1
@@ -48,6 +48,7 @@ deb_build() {
   deb=$(deb_file)
   [ -f "$deb" ] || { echo "missing: $deb"; return 1; }
   dpkg-deb -c "$deb"
+  dpkg-deb -x "$deb" "$deb_root" || return 1
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
   [[ $depends == *libc6* ]] || { echo "Depends lacks libc6"; return 1; }
@@ -57,7 +58,6 @@ deb_build() {
       *) echo "Depends names $name, which the package must not need"; return 1 ;;
     esac
   done
-  dpkg-deb -x "$deb" "$deb_root"
 }
 
 # A second build of preset $1 from the same sources, in another tree and
