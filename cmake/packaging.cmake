@@ -5,7 +5,8 @@
 # `package` target makes cleanup_<version>_amd64.deb from the same rules, with
 # the manual page, README and changelog compressed as Debian wants.
 # Windows: `cmake --install` and the `package` target (cleanup-<version>-win64.zip)
-# give cleanup.exe beside README.txt and the licence texts, all with CR LF.
+# give cleanup.exe beside README.txt (a page for Windows users) and the
+# licence texts, all with CR LF.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME cleanup)
@@ -20,6 +21,31 @@ function(_cleanup_read_text variable file)
   file(READ ${file} text)
   set(${variable} "${text}" PARENT_SCOPE)
 endfunction()
+
+# Reproducible packages: every date in them is the last commit's, or
+# SOURCE_DATE_EPOCH's when that is set (without git: CMakeLists.txt's time).
+# A new commit configures the build again, so the date follows it.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(CLEANUP_SOURCE_DATE $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct
+                  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE CLEANUP_SOURCE_DATE OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE _git_status ERROR_QUIET)
+  execute_process(COMMAND git rev-parse --path-format=absolute --git-path logs/HEAD
+                  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE _git_head_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(_git_status EQUAL 0 AND CLEANUP_SOURCE_DATE MATCHES "^[0-9]+$")
+    if(EXISTS "${_git_head_log}")
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_git_head_log})
+    endif()
+  else()
+    file(TIMESTAMP ${PROJECT_SOURCE_DIR}/CMakeLists.txt CLEANUP_SOURCE_DATE "%s" UTC)
+  endif()
+endif()
+# string(TIMESTAMP) reads the variable too.
+set(ENV{SOURCE_DATE_EPOCH} ${CLEANUP_SOURCE_DATE})
+string(TIMESTAMP CLEANUP_SOURCE_DAY "%Y-%m-%d" UTC)
 
 _cleanup_read_text(CLEANUP_OWN_LICENCE ${PROJECT_SOURCE_DIR}/LICENSE)
 _cleanup_read_text(CLEANUP_PCRE_LICENCE ${PROJECT_SOURCE_DIR}/packaging/PCRE-LICENCE)
@@ -36,13 +62,24 @@ if(WIN32)
   endfunction()
 
   install(TARGETS cleanup RUNTIME DESTINATION .)
-  _cleanup_windows_text(${PROJECT_SOURCE_DIR}/README.md README.txt)
+  _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt README.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/PCRE-LICENCE PCRE-LICENCE.txt)
 
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME cleanup-${PROJECT_VERSION}-win64)
-  include(CPack)
+  # The zip, made by packaging/make-zip.py rather than CPack: its entries in
+  # name order with the source date and no owner, whatever the file system's
+  # order, the files' times or the time zone.
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(_zip_name cleanup-${PROJECT_VERSION}-win64)
+  set(_zip_stage ${CMAKE_CURRENT_BINARY_DIR}/package/zip)
+  add_custom_target(package
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${_zip_stage}
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_CURRENT_BINARY_DIR}
+            --prefix ${_zip_stage}/${_zip_name}
+    COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/packaging/make-zip.py
+            ${CMAKE_CURRENT_BINARY_DIR}/${_zip_name}.zip ${_zip_stage} ${CLEANUP_SOURCE_DATE}
+    DEPENDS cleanup
+    COMMENT "Making ${_zip_name}.zip" VERBATIM)
   return()
 endif()
 
@@ -50,9 +87,23 @@ set(CLEANUP_MAINTAINER "The cleanup developers <cleanup@example.org>"
     CACHE STRING "Maintainer named in the Debian package")
 set(_package_dir ${CMAKE_CURRENT_BINARY_DIR}/package)
 
+# The manual page quotes the scheduling examples of contrib/ whole, made into
+# roff text: backslashes and minus signs escaped, a leading dot or quote kept
+# from being read as a request.
+function(_cleanup_roff_text variable file)
+  _cleanup_read_text(text ${file})
+  string(REPLACE "\\" "\\e" text "${text}")
+  string(REPLACE "-" "\\-" text "${text}")
+  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
+  string(REGEX REPLACE "\n$" "" text "${text}")
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+_cleanup_roff_text(CLEANUP_EXAMPLE_SERVICE ${PROJECT_SOURCE_DIR}/contrib/cleanup-app-logs.service)
+_cleanup_roff_text(CLEANUP_EXAMPLE_TIMER ${PROJECT_SOURCE_DIR}/contrib/cleanup-app-logs.timer)
+_cleanup_roff_text(CLEANUP_EXAMPLE_CRONTAB ${PROJECT_SOURCE_DIR}/contrib/cleanup.crontab)
 configure_file(${PROJECT_SOURCE_DIR}/doc/cleanup.1.in ${_package_dir}/cleanup.1 @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${_package_dir}/copyright @ONLY)
-# The changelog's date is the time of configuring, or SOURCE_DATE_EPOCH.
+# The changelog's date is the source date.
 string(TIMESTAMP CLEANUP_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${_package_dir}/changelog @ONLY)
 
@@ -101,6 +152,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# CPack stamps the package's files with SOURCE_DATE_EPOCH: the source date.
+file(WRITE ${_package_dir}/cpack-options.cmake
+     "set(ENV{SOURCE_DATE_EPOCH} ${CLEANUP_SOURCE_DATE})\n")
+set(CPACK_PROJECT_CONFIG_FILE ${_package_dir}/cpack-options.cmake)
 # The extended description, one line of the control file per line here.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "cleanup lists the files that a wildcard pattern finds in one directory,"

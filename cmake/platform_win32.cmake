@@ -1,6 +1,9 @@
 # Windows build: one console executable with the Unicode entry point (wmain)
 # that needs no DLL beyond the system's (kernel32, user32, msvcrt).
-target_link_options(cleanup PRIVATE -municode -static -static-libgcc -static-libstdc++)
+# Stripped when linked and without a link time in the PE header (strip would
+# write one later), so two builds give the same bytes.
+target_link_options(cleanup PRIVATE -municode -static -static-libgcc -static-libstdc++ -s
+                    -Wl,--no-insert-timestamp)
 set_target_properties(cleanup PROPERTIES WIN32_EXECUTABLE OFF)
 
 # Case mapping (CharUpperW/CharLowerW) lives in user32, everything else the

@@ -66,7 +66,9 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
     if (settings.deleteMode != 1) {
       WriteLine(u"(Simulation!)");
     } else if (settings.batchMode == 1 || Confirmed()) {
+      HoldStopSignals();  // a file removed gets its line before a stop signal acts
       DeleteEntry(settings, *entry, target);
+      ReleaseStopSignals();
     } else {
       WriteLine(u"Löschvorgang abgebrochen");
     }

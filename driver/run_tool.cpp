@@ -2,6 +2,7 @@
 #include "driver/run_tool.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "driver/candidates.h"
 #include "driver/deletion_pass.h"
@@ -27,12 +28,18 @@ constexpr const char16_t* kOptionLines[] = {
     u"  -l                                - Anzeige der Lizenzbedingungen",
 };
 
+constexpr const char16_t* kNoExpressionLine =
+    u"Fehler: Ungültiger regulärer Ausdruck: kein Ausdruck angegeben";
+
 // Applies one option word. An option that takes a value reads the next
 // parameter and moves the index past it, unless the value is attached to the
 // word (-d7, -fC:\logs), as getopt-style tools read it; a tab between option
 // and number is skipped by the number parsing. Flags take no attached value:
-// -Dx is no option. Returns false for -l.
-bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index) {
+// -Dx is no option. What the pass cannot read whole (an unknown word, a number
+// value that is not wholly a number, an expression option given last) is
+// described in `faults`. Returns false for -l.
+bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index,
+                 std::vector<Text>& faults) {
   if (TextEquals(word, u"-b")) {
     settings.batchMode = 1;
     return true;
@@ -57,20 +64,34 @@ bool ApplyOption(RunSettings& settings, const Text& word, int64_t& index) {
     numberValue = &settings.spareCount;
   else if (TextEquals(name, u"-r"))
     textValue = &settings.nameExpression;
-  else
-    return true;  // an unknown word is skipped
+  if (textValue == nullptr && numberValue == nullptr) {
+    faults.push_back(u"Fehler: Unbekannter Parameter: " + word);
+    return true;
+  }
   Text value;
+  bool missing = false;
   if (TextLength(word) > 2) {
     value = word.substr(2);
   } else {
     value = NextParameter();
-    ++index;
+    missing = ++index > ParameterCount();
   }
-  if (textValue != nullptr)
-    *textValue = value;
-  else
+  if (numberValue != nullptr) {
     *numberValue = ParseInteger(value);
+    if (!IsWholeNumber(value)) faults.push_back(u"Fehler: Keine Zahl bei " + name + u": " + value);
+    return true;
+  }
+  *textValue = value;
+  // -f given last leaves no input, which the usage text reports.
+  if (missing && textValue == &settings.nameExpression) faults.push_back(kNoExpressionLine);
   return true;
+}
+
+// Adds PCRE's message when the name expression does not compile.
+void CheckExpression(const RunSettings& settings, std::vector<Text>& faults) {
+  if (TextEquals(settings.nameExpression, u"")) return;
+  if (CompilePattern(0, settings.nameExpression) == 0)
+    faults.push_back(u"Fehler: Ungültiger regulärer Ausdruck: " + PatternError());
 }
 
 }  // namespace
@@ -79,18 +100,31 @@ Text BannerLine(const RunSettings& settings) {
   return settings.programName + u" Version " + settings.version;
 }
 
-OptionPassEnd ReadOptions(RunSettings& settings) {
+OptionPassEnd ReadOptions(RunSettings& settings, std::vector<Text>& faults) {
   for (int64_t index = 1; index <= ParameterCount(); ++index) {
     Text word = NextParameter();
-    if (!ApplyOption(settings, word, index)) return OptionPassEnd::kLicence;
+    if (!ApplyOption(settings, word, index, faults)) return OptionPassEnd::kLicence;
   }
   return OptionPassEnd::kDone;
+}
+
+bool RefuseDeletion(RunSettings& settings, std::vector<Text>& faults) {
+  if (settings.deleteMode != 1) return false;
+  CheckExpression(settings, faults);
+  if (faults.empty()) return false;
+  for (const Text& line : faults) WriteLine(line);
+  WriteUsageText(settings);
+  return true;
 }
 
 void WriteUsage(RunSettings& settings, const Text& message) {
   Write(u"Fehler: ");
   WriteLine(message);
   WriteLine(u"");
+  WriteUsageText(settings);
+}
+
+void WriteUsageText(RunSettings& settings) {
   WriteLine(u"Usage: " + settings.programName + u" [parameter]");
   WriteLine(u"");
   WriteLine(u"gültige Parameter:");
@@ -117,7 +151,8 @@ void RunTool() {
   SetCloseRoutine(ReleaseRun);
   WriteLine(BannerLine(settings));
   WriteLine(u"");
-  if (ReadOptions(settings) == OptionPassEnd::kLicence) {
+  std::vector<Text> faults;
+  if (ReadOptions(settings, faults) == OptionPassEnd::kLicence) {
     WriteLicence(settings);
     EndRun(settings);
   }
@@ -125,6 +160,7 @@ void RunTool() {
     WriteUsage(settings, u"Keine Eingangsdatei definiert.");
     EndRun(settings);
   }
+  if (RefuseDeletion(settings, faults)) EndRun(settings);
   ResolveInput(settings);
   ReportSettings(settings);
   CandidateList candidates;

@@ -13,7 +13,9 @@ void ResolveInput(RunSettings& settings) {
   // A wildcard in the last component always makes a pattern, even when its
   // first match is a directory such as "." for "*.*".
   if (!HasWildcard(file) && PathSize(input) == kDirectorySize) {
-    settings.directory = input;
+    // A value that is all directory part is that part: itself, or for a
+    // bare drive "C:" its root "C:\".
+    settings.directory = file.empty() ? directory : input;
     settings.pattern = u"*.*";
     return;
   }

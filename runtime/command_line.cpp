@@ -1,5 +1,5 @@
-// Command-line splitting. Only U+0020 separates; a double quote groups up to
-// the next one; nothing is ever escaped.
+// Command-line splitting. Only U+0020 separates; a double quote, also one
+// inside a word, groups up to the next one; nothing is ever escaped.
 #include "runtime/command_line.h"
 
 #include <utility>
@@ -10,14 +10,12 @@ constexpr char16_t kSpace = u' ';
 constexpr char16_t kQuote = u'"';
 
 // Reads the token that starts at or after `*pos` into `token` (when not
-// null); false when none is left. On return `*pos` stands after the token and
-// whatever ended it.
+// null); false when none is left. On return `*pos` stands after the token.
 //
-// A token is a run of pieces. A quoted piece runs from a quote to the next
-// one (or the end of the text); its quotes belong to no token. An unquoted
-// piece runs to the next space and keeps any quotes inside it. A quoted piece
-// that a non-space follows goes on into the next piece of the same token, so
-// "C:\My Logs"\*.log is one token.
+// A token is a run of pieces up to a space outside quotes. A quoted piece
+// runs from a quote to the next one (or the end of the text); an unquoted
+// piece runs to the next space or quote. Quotes belong to no token, so
+// "C:\My Logs"\*.log and -f"C:\My Logs\*.log" each hold one run of text.
 bool NextToken(const Text& line, size_t* pos, Text* token) {
   size_t at = line.find_first_not_of(kSpace, *pos);
   if (at == Text::npos) {
@@ -25,14 +23,13 @@ bool NextToken(const Text& line, size_t* pos, Text* token) {
     return false;
   }
   if (token != nullptr) token->clear();
-  for (;;) {
+  while (at < line.size() && line[at] != kSpace) {
     const bool quoted = line[at] == kQuote;
     if (quoted) ++at;
-    const size_t stop = line.find(quoted ? kQuote : kSpace, at);
+    const size_t stop = quoted ? line.find(kQuote, at) : line.find_first_of(u" \"", at);
     const size_t end = stop == Text::npos ? line.size() : stop;
     if (token != nullptr) token->append(line, at, end - at);
-    at = stop == Text::npos ? line.size() : stop + 1;
-    if (!quoted || at == line.size() || line[at] == kSpace) break;
+    at = quoted && stop != Text::npos ? end + 1 : end;
   }
   *pos = at;
   return true;

@@ -1,7 +1,7 @@
 // Splitting of one command-line text into tokens: only U+0020 separates, a
-// double quote groups up to the next one (text right after the closing quote
-// continues the same token), a backslash is an ordinary character. Token 0 is
-// the program's own name.
+// double quote anywhere in a token groups up to the next one (text on either
+// side continues the same token), a backslash is an ordinary character. Token
+// 0 is the program's own name.
 #pragma once
 
 #include <cstdint>

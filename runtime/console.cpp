@@ -21,6 +21,14 @@ bool IsControl(char16_t unit) {
   return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
 }
 
+// Unicode format and separator characters that reorder a line (bidirectional
+// controls), hide in it (zero-width characters) or split it (U+2028, U+2029).
+bool IsLayoutCharacter(char16_t unit) {
+  return (unit >= 0x200B && unit <= 0x200F) || (unit >= 0x202A && unit <= 0x202E) ||
+         (unit >= 0x2066 && unit <= 0x2069) || unit == 0x2060 || unit == 0xFEFF || unit == 0x2028 ||
+         unit == 0x2029;
+}
+
 bool IsHighSurrogate(char16_t unit) {
   return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -82,6 +90,20 @@ Text ShownText(const Text& text) {
   Text shown = text;
   for (char16_t& unit : shown) {
     if (IsControl(unit)) unit = u'?';
+  }
+  return shown;
+}
+
+Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
+  Text shown(units, count);
+  for (size_t i = 0; i < shown.size(); ++i) {
+    char16_t& unit = shown[i];
+    if (IsHighSurrogate(unit) && i + 1 < shown.size() && IsLowSurrogate(shown[i + 1])) {
+      ++i;  // a pair: one character beyond U+FFFF
+    } else if (IsLayoutCharacter(unit) ||
+               (terminal && (IsHighSurrogate(unit) || IsLowSurrogate(unit)))) {
+      unit = u'?';
+    }
   }
   return shown;
 }

@@ -8,9 +8,6 @@
 #include "runtime/input_lines.h"
 #include "runtime/text.h"
 
-// The text ReadLine gives when input has ended.
-inline constexpr char16_t kEndOfInput = 0x0004;
-
 // Prepares output and input handling; returns 1 in every case.
 int InitConsole();
 
@@ -26,6 +23,13 @@ void Write(const Text& text);
 
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
+
+// Holds back SIGINT, SIGTERM and SIGHUP while one file is removed and its
+// line written; ReleaseStopSignals then lets a held signal end the run, so
+// the log of a stopped run names every file the run removed. No-ops where
+// the system has no such signals.
+void HoldStopSignals();
+void ReleaseStopSignals();
 
 // What runs when the user closes the console window, before the system ends
 // the process (Windows build): the driver's release of what the run holds.
@@ -47,6 +51,15 @@ Text ReadAnswer();
 // U+007F, U+0080 to U+009F) becomes "?", so no name can start a line of its
 // own or drive a terminal.
 Text ShownText(const Text& text);
+
+// What the POSIX build writes of the units: besides what ShownText changes,
+// bidirectional controls (U+202A to U+202E, U+2066 to U+2069), zero-width
+// characters (U+200B to U+200F, U+2060, U+FEFF) and the line and paragraph
+// separators (U+2028, U+2029) become "?", so a name can't reorder or split the
+// tool's lines; on a terminal so does a unit standing for an undecodable name
+// byte, which would go out as that raw byte (0x9B starts an escape sequence
+// on an 8-bit terminal). Redirected output writes such a unit as U+FFFD.
+Text PosixShownText(const char16_t* units, size_t count, bool terminal);
 
 // UTF-16LE bytes of the units, low byte first. An unpaired surrogate (such
 // as a unit standing for an undecodable name byte) becomes U+FFFD, so the

@@ -1,7 +1,7 @@
 // Console on POSIX. A terminal gets UTF-8; redirected output gets UTF-16LE
 // units with no byte-order mark. Redirected input is UTF-16LE or UTF-8 lines,
 // told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM keep their
-// default action and end the tool at once.
+// default action and end the tool at once, except while a file is removed.
 #include <errno.h>
 #include <signal.h>
 #include <termios.h>
@@ -66,6 +66,24 @@ int InitConsole() {
   return 1;
 }
 
+// The signals that end the run; their default action stays.
+sigset_t StopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, number);
+  return signals;
+}
+
+void HoldStopSignals() {
+  const sigset_t signals = StopSignals();
+  sigprocmask(SIG_BLOCK, &signals, nullptr);
+}
+
+void ReleaseStopSignals() {
+  const sigset_t signals = StopSignals();
+  sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+}
+
 bool OutputIsTerminal() {
   static const bool terminal = isatty(STDOUT_FILENO) == 1;
   return terminal;
@@ -73,8 +91,10 @@ bool OutputIsTerminal() {
 
 void WriteText(const char16_t* units, size_t count) {
   if (count == 0) return;
+  const bool terminal = OutputIsTerminal();
+  const Text shown = PosixShownText(units, count, terminal);
   const std::string bytes =
-      OutputIsTerminal() ? BytesFromText(Text(units, count)) : Utf16leBytes(units, count);
+      terminal ? BytesFromText(shown) : Utf16leBytes(shown.data(), shown.size());
   WriteBytes(bytes.data(), bytes.size());
 }
 

@@ -57,6 +57,10 @@ Text ReadRedirected() {
 
 }  // namespace
 
+// Ctrl+C and closing the console end the process at once, as always.
+void HoldStopSignals() {}
+void ReleaseStopSignals() {}
+
 int InitConsole() {
   inputHandle = GetStdHandle(STD_INPUT_HANDLE);
   outputHandle = GetStdHandle(STD_OUTPUT_HANDLE);

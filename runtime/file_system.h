@@ -55,9 +55,10 @@ int64_t EntryDate(int number, int selector);
 struct FileId {
   uint64_t volume = 0;
   uint64_t file = 0;
-  // Birth time in nanoseconds where the file system keeps one, else 0: an
-  // inode number freed by a deletion and given to a new file at once (as
-  // Linux file systems do) still tells the two files apart.
+  // Birth time in nanoseconds where the file system keeps one, else the
+  // change time (0 on Windows): an inode number freed by a deletion and
+  // given to a new file at once (as Linux file systems do) still tells the
+  // two files apart.
   uint64_t birth = 0;
   bool operator==(const FileId&) const = default;
 };

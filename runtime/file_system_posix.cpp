@@ -2,7 +2,8 @@
 // names the pattern matches in a fixed, case-insensitive order and asks the
 // file system about an entry only when the caller asks. Every directory a scan
 // opened stays open until CloseAllScans, and deletions go through it, so a
-// path component swapped for a link after the scan can't redirect them.
+// path component swapped for a link after the scan can't redirect them. A
+// directory text is resolved once per run, through trusted links only.
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
@@ -24,8 +25,10 @@
 #include <vector>
 
 #include "runtime/dates.h"
+#include "runtime/file_identity_posix.h"
 #include "runtime/file_system.h"
 #include "runtime/open_files.h"
+#include "runtime/trusted_path_posix.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
 
@@ -34,18 +37,17 @@ const char16_t kPathSeparator = u'/';
 namespace {
 
 // One name the pattern matched: where its code units stand in the scan's
-// name block, and the type readdir saw.
+// name block.
 struct ScanEntry {
   uint32_t offset;
-  uint16_t length;  // a name has at most 255 bytes, so at most 255 units
-  unsigned char kind;
+  uint16_t length;     // a name has at most 255 bytes, so at most 255 units
   unsigned char rank;  // 0 for ".", 1 for "..", 2 for every other name
 };
 
-// An entry as the queries see it: its name and what readdir told.
+// An entry as the queries see it. Its type comes from its facts, read when
+// asked, not from readdir: the entry may have been swapped since.
 struct EntryView {
   std::u16string_view name;
-  unsigned char kind;
   unsigned char rank;
 };
 
@@ -92,17 +94,18 @@ struct Scan {
 
   EntryView View(size_t index) const {
     const ScanEntry& entry = entries[index];
-    return {std::u16string_view(*names).substr(entry.offset, entry.length), entry.kind, entry.rank};
+    return {std::u16string_view(*names).substr(entry.offset, entry.length), entry.rank};
   }
 };
 
 struct Service {
   std::mutex lock;
   std::map<int, Scan> scans;
-  // Directories opened by scans, by directory text without trailing '/'.
+  // Directories resolved in this run, by directory text without trailing
+  // '/': an O_PATH descriptor, or -1 when the text names no directory that
+  // may be used. Each text is resolved once; the input check, the scan and
+  // every removal use the same descriptor.
   std::map<std::string, int, std::less<>> keptDirectories;
-  // Older descriptors of a directory text that was scanned again.
-  std::vector<int> retiredDirectories;
   // Name blocks of ended scans: callers may still hold views into them.
   std::vector<std::unique_ptr<std::u16string>> retiredNames;
   // Files processes hold open, read again at most once a second.
@@ -126,11 +129,16 @@ std::string_view RegistryKey(std::string_view directory) {
   return directory;
 }
 
-// Opens a directory text; the empty text is the current directory.
-int OpenDirectory(const std::string& directory) {
-  if (HoldsNul(directory)) return -1;
-  const char* path = directory.empty() ? "." : directory.c_str();
-  return open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// The directory a text names, resolved at its first use in the run (the
+// empty text is the current directory); -1 when there is none or a link on
+// the way is not trusted. The lock must be held.
+int DirectoryFor(std::string_view directory) {
+  auto& kept = TheService().keptDirectories;
+  const std::string_view key = RegistryKey(directory);
+  if (const auto found = kept.find(key); found != kept.end()) return found->second;
+  const int fd = OpenTrustedDirectory(AT_FDCWD, key).fd;
+  kept.emplace(std::string(key), fd);
+  return fd;
 }
 
 // Split of a path at its last '/': directory text and name, both views into
@@ -201,26 +209,25 @@ class NameTest {
 };
 
 // Reads the directory once and hands every entry whose name matches to
-// `onMatch(name, upper, type)`; the two texts are valid during the call only.
-// Reads through a duplicate so `dirFd` stays usable. Rejected names cost no
-// system call.
+// `onMatch(name, upper)`; the two texts are valid during the call only.
+// `dirFd` may be an O_PATH descriptor: the directory is opened for reading
+// through it. Rejected names cost no system call.
 template <typename OnMatch>
 bool ReadMatches(int dirFd, NameTest test, OnMatch onMatch) {
-  const int copy = fcntl(dirFd, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) return false;
-  DIR* dir = fdopendir(copy);
+  const int reading = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (reading < 0) return false;
+  DIR* dir = fdopendir(reading);
   if (dir == nullptr) {
-    close(copy);
+    close(reading);
     return false;
   }
-  rewinddir(dir);
   Text name;
   Text upper;
   while (const dirent* entry = readdir(dir)) {
     DecodeName(entry->d_name, name);
     upper = name;
     MapToUpper(upper.data(), upper.size());
-    if (test.Matches(name, upper)) onMatch(name, upper, entry->d_type);
+    if (test.Matches(name, upper)) onMatch(name, upper);
   }
   closedir(dir);
   return true;
@@ -230,7 +237,11 @@ EntryFacts FactsFromStat(const struct stat& info) {
   EntryFacts facts;
   facts.known = true;
   facts.mode = info.st_mode;
-  facts.id = FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+  // No birth time here: the change time stands in for it.
+  const uint64_t changed = static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u +
+                           static_cast<uint64_t>(info.st_ctim.tv_nsec);
+  facts.id =
+      FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), changed};
   facts.links = info.st_nlink;
   facts.size = info.st_size;
   facts.access = info.st_atim.tv_sec;
@@ -248,12 +259,8 @@ EntryFacts ReadFactsOfBytes(int dirFd, const char* bytes) {
     facts.links = info.stx_nlink;
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
-    const uint64_t birth =
-        facts.hasBirth
-            ? static_cast<uint64_t>(info.stx_btime.tv_sec) * 1000000000u + info.stx_btime.tv_nsec
-            : 0;
     facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
-                      static_cast<uint64_t>(info.stx_ino), birth};
+                      static_cast<uint64_t>(info.stx_ino), IdentityStamp(info)};
     facts.birth = info.stx_btime.tv_sec;
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
@@ -367,10 +374,10 @@ class FactsPrefetch {
     }
   }
 
-  // The facts of a file entry; false for "." and "..", directories, and when
-  // no memory is left (the caller then reads them itself).
+  // The facts of an entry; false for "." and "..", and when no memory is
+  // left (the caller then reads them itself).
   bool Read(const ScanEntry& entry, EntryFacts& facts) const {
-    if (entry.rank != 2 || entry.kind == DT_DIR) return false;
+    if (entry.rank != 2) return false;
     try {
       facts = ReadFacts(dirFd_, names_.substr(entry.offset, entry.length));
       return true;
@@ -424,16 +431,15 @@ bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) {
 }
 
 // A directory or a link to one is a directory; everything else is a file.
+// Told by the same statx that gives the entry's other facts.
 int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
   if (state.type != 0) return state.type;
-  bool isLink = entry.kind == DT_LNK;
-  bool isDirectory = entry.kind == DT_DIR || entry.rank < 2;
-  if (entry.kind == DT_UNKNOWN && !isDirectory) {
+  bool isDirectory = entry.rank < 2;
+  if (!isDirectory) {
     const EntryFacts& facts = FactsOf(dirFd, entry, state);
     isDirectory = facts.known && S_ISDIR(facts.mode);
-    isLink = facts.known && S_ISLNK(facts.mode);
+    if (facts.known && S_ISLNK(facts.mode)) isDirectory = LinkTargetIsDirectory(dirFd, entry.name);
   }
-  if (isLink) isDirectory = LinkTargetIsDirectory(dirFd, entry.name);
   state.type = isDirectory ? kDirectoryType : kFileType;
   return state.type;
 }
@@ -451,58 +457,50 @@ Scan* ScanWithEntry(int number) {
   return scan == nullptr || scan->entries.empty() ? nullptr : scan;
 }
 
-// Keeps a scan's directory descriptor until CloseAllScans; the lock must be held.
-void KeepDirectory(const std::string& directory, int dirFd) {
-  Service& service = TheService();
-  auto [slot, inserted] =
-      service.keptDirectories.try_emplace(std::string(RegistryKey(directory)), dirFd);
-  if (!inserted) {
-    service.retiredDirectories.push_back(slot->second);
-    slot->second = dirFd;
-  }
-}
-
-int64_t FirstMatchSize(const std::string& directory, const Text& pattern) {
-  const int dirFd = OpenDirectory(directory);
+// Size of the first entry the pattern matches in the directory; the lock
+// must be held.
+int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
+  const int dirFd = DirectoryFor(directory);
   if (dirFd < 0) return kNothingThere;
   bool found = false;
   Text firstName;
   Text firstUpper;
-  unsigned char firstKind = 0;
-  ReadMatches(
-      dirFd, NameTest(pattern), [&](const Text& name, const Text& upper, unsigned char kind) {
-        if (found &&
-            !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
-          return;
-        }
-        firstName = name;
-        firstUpper = upper;
-        firstKind = kind;
-        found = true;
-      });
-  int64_t result = kNothingThere;
-  if (found) {
-    const EntryView first{firstName, firstKind, DotRank(firstName)};
-    EntryState state;
-    if (TypeOf(dirFd, first, state) == kDirectoryType) {
-      result = kDirectorySize;
-    } else if (const EntryFacts& facts = FactsOf(dirFd, first, state); facts.known) {
-      result = facts.size;
+  ReadMatches(dirFd, NameTest(pattern), [&](const Text& name, const Text& upper) {
+    if (found &&
+        !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
+      return;
     }
-  }
-  close(dirFd);
-  return result;
+    firstName = name;
+    firstUpper = upper;
+    found = true;
+  });
+  if (!found) return kNothingThere;
+  const EntryView first{firstName, DotRank(firstName)};
+  EntryState state;
+  if (TypeOf(dirFd, first, state) == kDirectoryType) return kDirectorySize;
+  const EntryFacts& facts = FactsOf(dirFd, first, state);
+  return facts.known ? facts.size : kNothingThere;
 }
 
-int64_t PlainPathSize(const std::string& path) {
+// What a path without wildcards names; the lock must be held. A directory,
+// or a link that may be followed to one, gives -2, and the directory is kept
+// under the path's text for the scan that follows. A link another user owns
+// is not followed: -1.
+int64_t PlainPathSize(std::string_view path) {
+  const auto [directory, name] = SplitAtLastSlash(path);
+  const int dirFd = DirectoryFor(directory);
+  if (dirFd < 0) return kNothingThere;
   struct stat info {};
-  if (lstat(path.c_str(), &info) != 0) return kNothingThere;
-  if (S_ISDIR(info.st_mode)) return kDirectorySize;
-  struct stat target {};
-  if (S_ISLNK(info.st_mode) && stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) {
-    return kDirectorySize;
+  if (fstatat(dirFd, std::string(name).c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    return kNothingThere;
   }
-  return info.st_size;
+  const bool link = S_ISLNK(info.st_mode);
+  if (!link && !S_ISDIR(info.st_mode)) return info.st_size;
+  if (link && !TrustedLinkOwner(info.st_uid)) return kNothingThere;
+  auto [kept, inserted] = TheService().keptDirectories.try_emplace(std::string(path), -1);
+  if (inserted) kept->second = OpenTrustedDirectory(dirFd, name).fd;
+  if (kept->second >= 0) return kDirectorySize;
+  return link ? info.st_size : kNothingThere;  // a link to no directory
 }
 
 // Removes one name in an open directory when it still is the file `id`
@@ -529,13 +527,13 @@ bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
   // (memcmp) compares the units as numbers.
   std::u16string keys;
   bool fits = true;
-  auto add = [&](const Text& name, const Text& upper, unsigned char kind) {
+  auto add = [&](const Text& name, const Text& upper) {
     if (names.size() + name.size() > UINT32_MAX) {
       fits = false;
       return;
     }
-    scan.entries.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
-                            kind, DotRank(name)});
+    scan.entries.push_back(
+        {static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()), DotRank(name)});
     names += name;
     for (const char16_t unit : upper) keys.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
   };
@@ -582,7 +580,8 @@ int64_t PathSize(const Text& path) {
     if (HoldsNul(bytes)) return kNothingThere;
     const size_t slash = work.rfind(u'/');
     const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    if (HasWildcard(last)) return FirstMatchSize(std::string(SplitAtLastSlash(bytes).first), last);
+    std::lock_guard<std::mutex> guard(TheService().lock);
+    if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
     return PlainPathSize(bytes);
   } catch (const std::bad_alloc&) {
     return kNothingThere;
@@ -594,18 +593,9 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
   std::lock_guard<std::mutex> guard(service.lock);
   RetireScan(number);
   if (number < 0) return 0;
-  int dirFd = -1;
   try {
-    const std::string directoryBytes = BytesFromText(directory);
-    dirFd = OpenDirectory(directoryBytes);
+    const int dirFd = DirectoryFor(BytesFromText(directory));
     if (dirFd < 0) return 0;
-    KeepDirectory(directoryBytes, dirFd);
-  } catch (const std::bad_alloc&) {
-    if (dirFd >= 0) close(dirFd);
-    service.lostEntries = true;
-    return 0;
-  }
-  try {
     Scan scan;
     scan.dirFd = dirFd;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
@@ -702,10 +692,10 @@ void CloseAllScans() {
   Service& service = TheService();
   std::lock_guard<std::mutex> guard(service.lock);
   service.scans.clear();
-  for (const auto& kept : service.keptDirectories) close(kept.second);
-  for (const int retired : service.retiredDirectories) close(retired);
+  for (const auto& kept : service.keptDirectories) {
+    if (kept.second >= 0) close(kept.second);
+  }
   service.keptDirectories.clear();
-  service.retiredDirectories.clear();
   service.retiredNames.clear();
   service.openFiles = OpenFiles{};
 }
@@ -720,13 +710,8 @@ int RemoveFile(const Text& path, const FileId& id) {
     const char* name = nameView.data();  // ends where `bytes` ends, in its NUL
     Service& service = TheService();
     std::lock_guard<std::mutex> guard(service.lock);
-    const auto kept = service.keptDirectories.find(RegistryKey(directory));
-    if (kept != service.keptDirectories.end()) return RemoveEntry(kept->second, name, id);
-    const int dirFd = OpenDirectory(std::string(directory));
-    if (dirFd < 0) return 0;
-    const int removed = RemoveEntry(dirFd, name, id);
-    close(dirFd);
-    return removed;
+    const int dirFd = DirectoryFor(directory);
+    return dirFd < 0 ? 0 : RemoveEntry(dirFd, name, id);
   } catch (const std::bad_alloc&) {
     return 0;
   }

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "runtime/console.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -33,13 +32,27 @@ size_t CompleteUtf8Length(const std::string& bytes) {
   return size;
 }
 
-// Decides the encoding once the first two bytes (or the only one) are there.
+// Decides the encoding from what the first read brought. A single byte
+// decides it too, unless it is 0xFF (which may begin a byte-order mark): a
+// responder that answered with a bare LF waits for the next question.
 void DetectEncoding(RedirectedInput& state) {
   const std::string& bytes = state.bytes;
-  if (bytes.size() < 2 && !state.ended) return;
+  if (bytes.size() == 1 && bytes[0] == '\xFF' && !state.ended) return;
   const bool mark = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
   const bool utf16 = mark || (bytes.size() >= 2 && bytes[1] == '\0');
   state.encoding = utf16 ? InputEncoding::kUtf16le : InputEncoding::kUtf8;
+}
+
+// Drops a UTF-8 byte-order mark at the start of the input; false while the
+// bytes so far are only the start of one.
+bool SkipUtf8Mark(RedirectedInput& state) {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (state.markChecked) return true;
+  const std::string_view start = std::string_view(state.bytes).substr(0, kMark.size());
+  if (start.size() < kMark.size() && kMark.starts_with(start) && !state.ended) return false;
+  if (start == kMark) state.bytes.erase(0, kMark.size());
+  state.markChecked = true;
+  return true;
 }
 
 // Moves what the bytes read so far hold into the units. At the end of the
@@ -56,7 +69,7 @@ void DecodeBytes(RedirectedInput& state) {
       state.units.push_back(static_cast<char16_t>(low | (high << 8)));
     }
     bytes.erase(0, state.ended ? bytes.size() : i);
-  } else if (state.encoding == InputEncoding::kUtf8) {
+  } else if (state.encoding == InputEncoding::kUtf8 && SkipUtf8Mark(state)) {
     const size_t length = state.ended ? bytes.size() : CompleteUtf8Length(bytes);
     state.units += TextFromBytes(std::string_view(bytes).substr(0, length));
     bytes.erase(0, length);
@@ -70,12 +83,13 @@ struct LineCut {
 };
 
 // Looks for the end of the first unused line, going on from `scanned`; false
-// when only more input can tell. A line that reaches the limit ends there
-// unless its line end follows at once.
-bool FindLineCut(RedirectedInput& state, size_t& scanned, LineCut* cut) {
+// when only more input can tell. A line that reaches `maxUnits` ends there
+// unless its line end follows at once; `full` tells so.
+bool FindLineCut(RedirectedInput& state, size_t maxUnits, size_t& scanned, LineCut* cut,
+                 bool* full) {
   const Text& units = state.units;
   const bool utf16 = state.encoding == InputEncoding::kUtf16le;
-  const size_t limit = state.start + state.lineLimit;
+  const size_t limit = state.start + maxUnits;
   for (; scanned < units.size() && scanned <= limit; ++scanned) {
     const size_t length = scanned - state.start;
     if (units[scanned] == kLineFeed) {
@@ -98,7 +112,8 @@ bool FindLineCut(RedirectedInput& state, size_t& scanned, LineCut* cut) {
     }
   }
   if (scanned <= limit) return false;
-  *cut = {state.lineLimit, limit};
+  *cut = {maxUnits, limit};
+  *full = true;
   return true;
 }
 
@@ -133,15 +148,16 @@ bool ReadBlock(RedirectedInput& state, const ByteReader& read) {
   return true;
 }
 
-}  // namespace
-
-Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
+// One line of at most `maxUnits` units, as ReadRedirectedLine tells; `full`
+// tells that it reached the limit before its end.
+Text ReadLimitedLine(RedirectedInput& state, const ByteReader& read, size_t maxUnits, bool* full) {
   size_t scanned = state.start;
   for (;;) {
     SkipLineFeed(state);
     scanned = std::max(scanned, state.start);
     LineCut cut{};
-    if (FindLineCut(state, scanned, &cut)) return TakeUnits(state, cut.length, cut.next);
+    if (FindLineCut(state, maxUnits, scanned, &cut, full))
+      return TakeUnits(state, cut.length, cut.next);
     const size_t left = state.units.size() - state.start;
     if (state.ended) {
       if (left == 0) return Text(1, kEndOfInput);
@@ -149,8 +165,28 @@ Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
     }
     scanned -= state.start;
     if (!ReadBlock(state, read)) {
-      const size_t length = std::min(left, state.lineLimit);
+      const size_t length = std::min(left, maxUnits);
       return TakeUnits(state, length, length);
     }
   }
+}
+
+}  // namespace
+
+// A line cut at the limit is one answer: the rest of it is dropped before
+// the next line is read, and when no line end comes within the drop limit
+// the input counts as ended.
+Text ReadRedirectedLine(RedirectedInput& state, const ByteReader& read) {
+  if (state.dropRest) {
+    bool endless = false;
+    ReadLimitedLine(state, read, state.dropLimit, &endless);
+    state.dropRest = false;
+    if (endless) {
+      state.ended = true;
+      state.bytes.clear();
+      state.units.clear();
+      state.start = 0;
+    }
+  }
+  return ReadLimitedLine(state, read, state.lineLimit, &state.dropRest);
 }

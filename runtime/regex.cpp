@@ -15,6 +15,18 @@ namespace {
 
 constexpr int kCompileOptions = PCRE_UTF8 | PCRE_NO_UTF8_CHECK;
 
+// Limits on every match: steps of the matcher, and nested backtracking
+// frames. The library keeps those frames on the heap, not the stack (built
+// without stack recursion), so the recursion limit bounds the memory one
+// match can take. A match that reaches a limit counts as no match. The
+// library's own defaults are the same (cmake/pcre.cmake).
+constexpr unsigned long kMatchLimit = 10000000;
+constexpr unsigned long kRecursionLimit = 50000;
+
+// PCRE's message for the last expression that did not compile on this
+// thread.
+thread_local std::string compileError;
+
 // Compiled patterns by number; an entry is nullptr after a failed compile.
 struct PatternTable {
   std::mutex lock;
@@ -40,13 +52,17 @@ pcre* TakeEntry(int number) {
 }  // namespace
 
 int CompilePattern(int number, const Text& expression) {
+  compileError.clear();
   if (number < 0) return 0;
   if (pcre* old = TakeEntry(number)) pcre_free(old);
   std::string utf8 = ToUtf8(expression);
   const char* message = nullptr;
   int offset = 0;
   pcre* compiled = pcre_compile(utf8.c_str(), kCompileOptions, &message, &offset, nullptr);
-  if (compiled == nullptr) return 0;
+  if (compiled == nullptr) {
+    if (message != nullptr) compileError = message;
+    return 0;
+  }
   PatternTable& table = Patterns();
   std::lock_guard<std::mutex> guard(table.lock);
   table.entries[static_cast<size_t>(number)] = compiled;
@@ -63,9 +79,17 @@ int MatchPattern(int number, const Text& subject) {
   }
   if (compiled == nullptr) return 0;
   std::string utf8 = ToUtf8(subject);
-  int result = pcre_exec(compiled, nullptr, utf8.data(), static_cast<int>(utf8.size()), 0,
+  pcre_extra limits{};
+  limits.flags = PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_MATCH_LIMIT_RECURSION;
+  limits.match_limit = kMatchLimit;
+  limits.match_limit_recursion = kRecursionLimit;
+  int result = pcre_exec(compiled, &limits, utf8.data(), static_cast<int>(utf8.size()), 0,
                          PCRE_NO_UTF8_CHECK, nullptr, 0);
   return result >= 0 ? 1 : 0;
+}
+
+Text PatternError() {
+  return TextFromBytes(compileError);
 }
 
 void ReleaseAllPatterns() {

@@ -11,5 +11,9 @@ int CompilePattern(int number, const Text& expression);
 // 1 when the subject holds a match of pattern `number`, 0 otherwise.
 int MatchPattern(int number, const Text& subject);
 
+// PCRE's message for the last expression that failed to compile on this
+// thread; empty after a successful compile.
+Text PatternError();
+
 // Releases every compiled pattern.
 void ReleaseAllPatterns();

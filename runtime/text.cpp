@@ -103,6 +103,22 @@ int64_t ParseInteger(const Text& text) {
   return static_cast<int64_t>(value);
 }
 
+bool IsWholeNumber(const Text& text) {
+  const auto blank = [&text](size_t at) {
+    return at < text.size() && (text[at] == u' ' || text[at] == u'\t');
+  };
+  size_t i = 0;
+  while (blank(i)) ++i;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) ++i;
+  int base = 10;
+  if (i < text.size() && (text[i] == u'$' || text[i] == u'%')) base = text[i++] == u'$' ? 16 : 2;
+  const size_t digits = i;
+  while (i < text.size() && DigitValue(text[i], base) >= 0) ++i;
+  if (i == digits) return false;
+  while (blank(i)) ++i;
+  return i == text.size();
+}
+
 Text FormatInteger(int64_t value) {
   uint64_t magnitude = static_cast<uint64_t>(value);
   if (value < 0) magnitude = 0 - magnitude;

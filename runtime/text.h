@@ -43,6 +43,11 @@ void MapToLower(char16_t* units, size_t count);
 // numbers wrap modulo 2^64.
 int64_t ParseInteger(const Text& text);
 
+// True when the whole text is one number as ParseInteger reads it: leading
+// blanks, one sign, "$" or "%", at least one digit of that base, trailing
+// blanks, nothing else.
+bool IsWholeNumber(const Text& text);
+
 // Plain decimal, "-" for negatives, no separators.
 Text FormatInteger(int64_t value);
 

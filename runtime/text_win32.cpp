@@ -44,13 +44,15 @@ void MapToLower(char16_t* units, size_t count) {
 }
 
 // "C:*.tmp" names drive C's current directory and the pattern after the
-// colon, so the scan and the deletions both look there.
+// colon, so the scan and the deletions both look there. A bare "C:" names the
+// drive's root, as the check of the input finds it.
 static void SplitDrivePrefix(Text& directory, Text& file) {
   if (!directory.empty() || file.size() < 2 || file[1] != u':') return;
   const char16_t letter = file[0];
   if (!((letter >= u'A' && letter <= u'Z') || (letter >= u'a' && letter <= u'z'))) return;
   directory = file.substr(0, 2);
   file.erase(0, 2);
+  if (file.empty()) directory += u'\\';
 }
 
 // The path and file parts stop at "|" and end at a double quote; when they

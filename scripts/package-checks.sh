@@ -39,20 +39,39 @@ deb_prepare() {
   deb_root=$(mktemp -d)
 }
 
-# Builds the .deb, lists it, checks its name and dependencies, and unpacks it
-# into deb_root.
+# Builds the .deb, lists it, unpacks it into deb_root, and checks its name and
+# dependencies. It may depend on the C library and the C++ runtime only,
+# which every Debian release has.
 deb_build() {
   cmake --build --preset release --target package || return 1
-  local deb depends
+  local deb depends name
   deb=$(deb_file)
   [ -f "$deb" ] || { echo "missing: $deb"; return 1; }
   dpkg-deb -c "$deb"
+  dpkg-deb -x "$deb" "$deb_root" || return 1
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
-  [[ $depends == *libc6* && $depends == *libpcre3* ]] ||
-    { echo "Depends lacks libc6 or libpcre3"; return 1; }
-  dpkg-deb -x "$deb" "$deb_root"
+  [[ $depends == *libc6* ]] || { echo "Depends lacks libc6"; return 1; }
+  for name in $(sed 's/([^)]*)//g; s/[,|]/ /g' <<<"$depends"); do
+    case $name in
+      libc6 | libgcc-s1 | libstdc++6) ;;
+      *) echo "Depends names $name, which the package must not need"; return 1 ;;
+    esac
+  done
 }
+
+# A second build of preset $1 from the same sources, in another tree and
+# without the tests, makes package $2 with the same bytes.
+package_same_bytes() {
+  local preset=$1 file=$2 again=build/$1-again
+  cmake --preset "$preset" -B "$again" -DCLEANUP_BUILD_TESTS=OFF >/dev/null &&
+    cmake --build "$again" --target package >/dev/null || return 1
+  sha256sum "build/$preset/$file" "$again/$file"
+  package_expect "second build of $file" "$(sha256sum <"$again/$file")" \
+    "$(sha256sum <"build/$preset/$file")"
+}
+
+deb_reproducible() { package_same_bytes release "$(basename "$(deb_file)")"; }
 
 # A run without parameters, its output in $1 and exit status in $2, showed the
 # banner of the version built by preset $3 and the usage error, and ended with 99.
@@ -107,11 +126,15 @@ deb_lintian() {
   ! grep -q '^E:' <<<"$report"
 }
 
-# The scheduling examples are valid systemd units.
+# The scheduling examples are valid systemd units, and the service's exposure
+# is 4.0 or lower.
 deb_units() {
   local examples="$deb_root/usr/share/doc/cleanup/examples"
   MANPATH="$deb_root/usr/share/man" systemd-analyze verify \
-    "$examples/cleanup-app-logs.service" "$examples/cleanup-app-logs.timer"
+    "$examples/cleanup-app-logs.service" "$examples/cleanup-app-logs.timer" || return 1
+  systemd-analyze security --offline=yes --threshold=40 "$examples/cleanup-app-logs.service" |
+    tail -n 1
+  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "exposure above 4.0"; return 1; }
 }
 
 deb_cleanup() {
@@ -136,8 +159,12 @@ zip_build() {
   local lines crlf
   lines=$(unzip -p "$zip" "$(zip_name)/README.txt" | wc -l)
   crlf=$(unzip -p "$zip" "$(zip_name)/README.txt" | grep -c $'\r$')
-  package_expect "README.txt lines ending in CR LF" "$crlf" "$lines"
+  package_expect "README.txt lines ending in CR LF" "$crlf" "$lines" || return 1
+  package_expect "README.txt's title" \
+    "$(unzip -p "$zip" "$(zip_name)/README.txt" | head -n 1)" $'cleanup for Windows\r'
 }
+
+zip_reproducible() { package_same_bytes windows "$(zip_name).zip"; }
 
 # cleanup.exe, unpacked from the zip, shows its usage under Wine and ends with 99.
 zip_run() {

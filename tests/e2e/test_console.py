@@ -2,6 +2,7 @@
 UTF-8 answers from a pipe, names shown safely, output written line by line."""
 
 import os
+import select
 import signal
 import subprocess
 import termios
@@ -115,14 +116,16 @@ def test_utf8_answers_from_a_pipe(tmp_path, answers, deleted):
 
 def test_names_on_a_terminal_are_shown_safely(tmp_path):
     d = os.fsencode(str(tmp_path))
-    for name in (b"\x1b[2J.log", b"bad\xff.log", b"c1\xc2\x9b.log"):
+    names = [b"\x1b[2J.log", b"bad\x9b.log", b"c1\xc2\x9b.log", "gol.\u202egol.exe".encode(),
+             "app\u200b.log".encode(), "x\u2028y.log".encode()]
+    for name in names:
         open(os.path.join(d, name), "wb").close()
     session = PtySession(["-f", str(tmp_path), "-D", "-b"])
     status = session.finish()
     assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
-    assert b"\x1b" not in session.out and b"\xc2\x9b" not in session.out
-    for shown in (b"?[2J.log", b"bad\xff.log", b"c1?.log"):  # undecodable bytes as they are
-        assert b"Datei " + shown + b" wird gel\xc3\xb6scht. OK!" in session.out
+    assert b"\x1b" not in session.out and b"\x9b" not in session.out
+    for shown in ("?[2J.log", "bad?.log", "c1?.log", "gol.?gol.exe", "app?.log", "x?y.log"):
+        assert ("Datei " + shown + " wird gelöscht. OK!").encode() in session.out
     assert os.listdir(d) == []
 
 
@@ -150,3 +153,36 @@ def test_run_killed_at_a_prompt_leaves_every_line_and_the_prompt(tmp_path):
     first, second = (l.split(" ")[1] for l in lines[6:])
     assert lines[6:] == ["Datei %s wird gelöscht. %sOK!" % (first, PROMPT),
                          "Datei %s wird gelöscht. %s" % (second, PROMPT)]
+
+
+def test_bare_enter_from_a_pipe_is_answered_at_once(tmp_path):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"a.log": 1, "b.log": 2})
+    proc = subprocess.Popen([BIN, "-f", d, "-D"], env=base_env(), bufsize=0,
+                            stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    proc.stdin.write(b"\n")  # one byte, then the responder waits for the next question
+    prompt = PROMPT.encode("utf-16-le")
+    out, end = b"", time.monotonic() + 1
+    while out.count(prompt) < 2 and select.select([proc.stdout], [], [], end - time.monotonic())[0]:
+        out += os.read(proc.stdout.fileno(), 4096)
+    proc.stdin.close()
+    proc.wait(timeout=10)
+    assert out.count(prompt) == 2
+
+
+def test_stopped_batch_run_names_every_file_it_removed(tmp_path):
+    d = os.path.join(str(tmp_path), "logs")
+    names = ["f%05d" % i for i in range(10000)]
+    make_files(d, {n: 0 for n in names})
+    log = os.path.join(str(tmp_path), "out")
+    for attempt in range(10):
+        with open(log, "wb") as out:
+            proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=out)
+        while os.path.getsize(log) < 4000 + 400 * attempt and proc.poll() is None:
+            pass  # into the deletion pass, somewhere in its first files
+        proc.send_signal(signal.SIGTERM)
+        assert proc.wait() == -signal.SIGTERM
+        lines = open(log, "rb").read().decode("utf-16-le").split("\r\n")
+        ok = {l.split(" ")[1] for l in lines if l.endswith(" wird gelöscht. OK!")}
+        assert ok == set(names) - set(os.listdir(d)), "attempt %d" % attempt
+        make_files(d, {n: 0 for n in ok})

@@ -1,7 +1,9 @@
 """Deletion pass: simulation, batch mode, confirmations, summary, safety."""
 
 import os
+import shutil
 import subprocess
+import tempfile
 
 import pytest
 
@@ -71,6 +73,7 @@ def test_confirmation_answer_decides(tmp_path, answer, accepted):
     (utf16("j"), 1),              # end of input refuses the rest
     (b"", 0),
     ("j".encode("utf-16-le"), 1),  # last line without line end
+    pytest.param(utf16("j" * 70000, "n", "n"), 1, id="overlong line is one answer"),
     # 8-bit input: UTF-8 lines on POSIX; the Windows build reads UTF-16LE only
     (b"j\r\n", 0 if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else 1),
 ])
@@ -231,3 +234,26 @@ def test_typical_run(tmp_path, aged_files):
     assert result.returncode == 0
     assert result.lines == typical_run_lines(d + os.sep)
     assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log", "notes.txt", "old.log"]
+
+
+
+@pytest.mark.posix_only
+@pytest.mark.skipif(os.geteuid() != 0 or not shutil.which("runuser"), reason="needs root")
+@pytest.mark.parametrize("link, value, user, deleted", [
+    ("app.log.1", "app.log.1", "nobody", []),
+    ("archive", "archive/*.*", "nobody", []),
+    ("app.log.1", "app.log.1", "root", ["important.db", "passwd"]),
+    ("archive", "archive/*.db", "root", ["important.db"]),
+])
+def test_planted_link_leads_nowhere(link, value, user, deleted):
+    with tempfile.TemporaryDirectory() as base:  # pytest's directories are root's alone
+        os.chmod(base, 0o755)
+        victim, cleaned = os.path.join(base, "victim"), os.path.join(base, "cleaned")
+        make_files(victim, {"passwd": 1, "important.db": 2})
+        os.mkdir(cleaned)
+        os.chmod(cleaned, 0o777)  # the helper user may write the cleaned directory
+        subprocess.run(["runuser", "-u", user, "--", "ln", "-s", "../victim",
+                        os.path.join(cleaned, link)], check=True)
+        result = run(["-f", os.path.join(cleaned, value), "-D", "-b"])
+        assert sorted(listed_names(result)) == deleted
+        assert sorted(os.listdir(victim) + deleted) == ["important.db", "passwd"]

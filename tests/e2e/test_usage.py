@@ -64,3 +64,32 @@ def test_attached_values_and_huge_counts_keep_their_filter(tmp_path, options, ex
     assert settings_of(result) == ["Eingangspfad: " + d, "Eingangsdatei: *.*",
                                    "Löschmodus: aktiv", "Batchmodus: aktiv"] + extra_lines
     assert sorted(os.listdir(d)) == kept
+
+
+# A delete run reads the whole command line or deletes nothing.
+@pytest.mark.parametrize("options, faults", [
+    (["--days", "7"], ["Unbekannter Parameter: --days", "Unbekannter Parameter: 7"]),
+    (["-d", "seven"], ["Keine Zahl bei -d: seven"]),
+    (["-a", "two"], ["Keine Zahl bei -a: two"]),
+    (["-d", "1.5"], ["Keine Zahl bei -d: 1.5"]),
+    (["-d", "F"], ["Keine Zahl bei -d: F"]),  # an unquoted $1F after the shell
+    (["-d", "-a", "2"], ["Keine Zahl bei -d: -a", "Unbekannter Parameter: 2"]),  # -d %DAYS%
+    (["{d}/b.log", "-d", "7"], ["Unbekannter Parameter: {d}/b.log"]),  # an unquoted glob
+    (["-r", "("], ["Ungültiger regulärer Ausdruck: missing )"]),
+    (["-m"], ["Keine Zahl bei -m: "]),
+])
+def test_delete_run_refuses_what_it_cannot_read(tmp_path, options, faults):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1, "b.log": 1})
+    result = run(["-f", d + "/a.log", "-D", "-b"] + [o.format(d=d) for o in options])
+    assert result.returncode == 99
+    assert result.lines == BANNER + ["Fehler: " + f.format(d=d) for f in faults] + USAGE[4:]
+    assert sorted(os.listdir(d)) == ["a.log", "b.log"]
+
+
+def test_delete_run_reads_every_form_of_number(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1, "b.log": 1, "c.log": 1})
+    result = run(["-f", d, "-a", "$2", "-d", " 0", "-h", "+0", "-m", "%0", "-D", "-b"])
+    assert result.returncode == 0
+    assert len(os.listdir(d)) == 2

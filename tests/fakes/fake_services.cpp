@@ -106,6 +106,8 @@ int InitConsole() {
   return 1;
 }
 void SetCloseRoutine(void (*)()) {}
+void HoldStopSignals() {}
+void ReleaseStopSignals() {}
 void WriteText(const char16_t* units, size_t count) {
   fake::output().append(units, count);
 }

@@ -42,6 +42,8 @@ std::vector<Text> ReferenceSplit(const Text& line) {
       case State::kUnquoted:
         if (c == u' ')
           state = State::kBetween;
+        else if (c == u'"')
+          state = State::kQuoted;
         else
           tokens.back().push_back(c);
         break;

@@ -33,6 +33,7 @@ std::vector<Text> ReadAll(std::string_view stream, InputEncoding encoding, size_
   RedirectedInput state;
   state.encoding = encoding;
   state.lineLimit = limit;
+  state.dropLimit = 2 * limit;
   std::vector<Text> lines;
   for (;;) {
     Text line = ReadRedirectedLine(state, read);
@@ -56,7 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t count = 1 + data[1] % 16;
   if (size < 2 + count) return 0;
   std::vector<size_t> chunks;
-  for (size_t i = 0; i < count; ++i) chunks.push_back(1 + data[2 + i]);
+  // The first read decides the encoding, so it brings at least two bytes,
+  // as one read of everything does.
+  for (size_t i = 0; i < count; ++i) chunks.push_back((i == 0 ? 2 : 1) + data[2 + i]);
   const std::string_view stream(reinterpret_cast<const char*>(data + 2 + count), size - 2 - count);
   if (ReadAll(stream, encoding, limit, {}) != ReadAll(stream, encoding, limit, chunks)) abort();
   return 0;

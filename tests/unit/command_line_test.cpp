@@ -30,12 +30,16 @@ TEST(CommandLineTest, SplitsAtSpacesAndGroupsByQuotes) {
       {u"cleanup -b\t-D", {u"cleanup", u"-b\t-D"}},
       {u"cleanup -f \"C:\\My Logs\\*.log\"", {u"cleanup", u"-f", u"C:\\My Logs\\*.log"}},
       {u"cleanup -f \"C:\\My Logs\\\" -b", {u"cleanup", u"-f", u"C:\\My Logs\\", u"-b"}},
-      {u"cleanup ab\"c d\"", {u"cleanup", u"ab\"c", u"d\""}},
+      // A quote inside a word opens a quoted run there too.
+      {u"cleanup ab\"c d\"", {u"cleanup", u"abc d"}},
+      {u"cleanup -f\"C:\\My Logs\\*.log\" -D", {u"cleanup", u"-fC:\\My Logs\\*.log", u"-D"}},
+      {u"cleanup -d\"7\" -a\"2", {u"cleanup", u"-d7", u"-a2"}},
+      {u"cleanup x\"\" y\"\"\"\"z", {u"cleanup", u"x", u"yz"}},
       // Text right after a closing quote continues the token.
       {u"cleanup \"a\"b", {u"cleanup", u"ab"}},
       {u"cleanup \"a\"\"b\"", {u"cleanup", u"ab"}},
       {u"cleanup -f \"C:\\My Logs\"\\*.log -D", {u"cleanup", u"-f", u"C:\\My Logs\\*.log", u"-D"}},
-      {u"cleanup \"a b\"c\"d e\" f", {u"cleanup", u"a bc\"d", u"e\"", u"f"}},
+      {u"cleanup \"a b\"c\"d e\" f", {u"cleanup", u"a bcd e", u"f"}},
       {u"cleanup \"\"x \"\"", {u"cleanup", u"x", u""}},
       {u"cleanup \"a\\\"b", {u"cleanup", u"a\\b"}},
       {u"cleanup -f \"\" -b", {u"cleanup", u"-f", u"", u"-b"}},

@@ -26,6 +26,21 @@ TEST(ConsoleTest, ControlCharactersAreShownAsQuestionMarks) {
   }
 }
 
+TEST(ConsoleTest, PosixOutputShowsLayoutCharactersAndUndecodableBytesAsQuestionMarks) {
+  const struct {
+    Text text, terminal, redirected;
+  } cases[] = {
+      {u"gol.\u202Egol.exe", u"gol.?gol.exe", u"gol.?gol.exe"},
+      {u"app\u200B.log\u2028x\u2029\u2066\uFEFF\u2060", u"app?.log?x????", u"app?.log?x????"},
+      {u"c1\xDC9B.log", u"c1?.log", u"c1\xDC9B.log"},  // written as U+FFFD
+      {u"\U0001F600\u2027", u"\U0001F600\u2027", u"\U0001F600\u2027"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PosixShownText(c.text.data(), c.text.size(), true), c.terminal);
+    EXPECT_EQ(PosixShownText(c.text.data(), c.text.size(), false), c.redirected);
+  }
+}
+
 std::string Bytes(std::initializer_list<int> values) {
   std::string bytes;
   for (int value : values) bytes.push_back(static_cast<char>(value));

@@ -67,13 +67,19 @@ TEST(DatesTest, DateFromUtcSecondsShiftsByTheGivenOffset) {
   }
 }
 
-// The POSIX clock against the C library's view of local time; the Windows
+// The POSIX clock against the C library's view of local time, read from the
+// same clock (time() may lag it by a tick at a second boundary); the Windows
 // build checks its clock against file times in file_system_win32_test.
 #ifndef _WIN32
 TEST(DatesTest, CurrentDateIsTheLocalWallClockInWholeSeconds) {
-  const time_t before = time(nullptr);
+  const auto now = [] {
+    timespec at{};
+    clock_gettime(CLOCK_REALTIME, &at);
+    return at.tv_sec;
+  };
+  const time_t before = now();
   const int64_t current = CurrentDate();
-  const time_t after = time(nullptr);
+  const time_t after = now();
   tm local{};
   ASSERT_NE(localtime_r(&before, &local), nullptr);
   EXPECT_GE(current, before + local.tm_gmtoff);

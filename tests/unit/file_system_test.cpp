@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/dates.h"
+#include "runtime/file_identity_posix.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -81,10 +82,14 @@ TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
   MakeDir("sub");
   Link("sub", "linkdir");
   Link("a.log", "linkfile");
+  Link(Path("sub"), "abslink");
+  Link("loop", "loop");
   const struct {
     std::string path;
     int64_t expected;
   } cases[] = {
+      {Path("abslink/*"), -2},
+      {Path("loop/*"), -1},  // more links than may be followed
       {Path("a.log"), 3},
       {Path("empty.txt"), 0},
       {Path("sub"), -2},
@@ -126,6 +131,8 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
   Link("sub", "linkdir");
   Link("file", "linkfile");
   Link("gone", "dangling");
+  Write("swapln");
+  Write("swapped");
   const struct {
     std::string name;
     int type;
@@ -133,9 +140,13 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
   } expected[] = {
       {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
       {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
-      {"sub", kDirectoryType, -1},
+      {"sub", kDirectoryType, -1}, {"swapln", kDirectoryType, -1},  {"swapped", kDirectoryType, -1},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
+  // Files when the directory was read, a directory and a link to one when asked.
+  ASSERT_EQ(unlink(Path("swapln").c_str()) | unlink(Path("swapped").c_str()), 0);
+  Link("sub", "swapln");
+  MakeDir("swapped");
   for (const auto& e : expected) {
     ASSERT_NE(NextEntry(0), 0) << e.name;
     EXPECT_EQ(BytesFromText(EntryName(0)), e.name);
@@ -264,11 +275,15 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   MakeDir("dir");
   MakeDir("dir/sub");
   Write("outside");
-  for (const char* name : {"dir/plain", "dir/readonly", "dir/writeonly", "dir/back\\slash"}) {
+  for (const char* name : {"dir/plain", "dir/readonly", "dir/writeonly", "dir/groupwrite",
+                           "dir/otherwrite", "dir/back\\slash"}) {
     Write(name);
   }
+  // Any write bit, the owner's or not, makes a file writable.
   ASSERT_EQ(chmod(Path("dir/readonly").c_str(), 0444), 0);
   ASSERT_EQ(chmod(Path("dir/writeonly").c_str(), 0200), 0);
+  ASSERT_EQ(chmod(Path("dir/groupwrite").c_str(), 0020), 0);
+  ASSERT_EQ(chmod(Path("dir/otherwrite").c_str(), 0002), 0);
   Link("../outside", "dir/link");
   Write("dir/linked");
   ASSERT_EQ(link(Path("dir/linked").c_str(), Path("dir/linked.2").c_str()), 0);
@@ -279,9 +294,9 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
     std::string name;
     int expected;
   } cases[] = {
-      {"plain", 2}, {"readonly", 0},    {"writeonly", 2}, {"sub", 0},
-      {"link", 2},  {"back\\slash", 2}, {"missing", 0},   {"", 0},
-      {".", 0},     {"linked", 1},      {"linked.2", 2},  {"held", 0},
+      {"plain", 2}, {"readonly", 0}, {"writeonly", 2},   {"groupwrite", 2}, {"otherwrite", 2},
+      {"sub", 0},   {"link", 2},     {"back\\slash", 2}, {"missing", 0},    {"", 0},
+      {".", 0},     {"linked", 1},   {"linked.2", 2},    {"held", 0},
   };
   for (const auto& c : cases) {
     const FileId id = IdOf("dir/" + c.name);
@@ -309,6 +324,17 @@ TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
   reborn.birth ^= 1;  // the same inode number, made at another moment
   EXPECT_EQ(RemoveFile(PathText("deleted"), reborn), 0);
   EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), kRemovedFile);
+}
+
+// A freed inode number given to a new file at once, on a file system that
+// keeps no birth time: the change time tells the two files apart.
+TEST(FileIdentityTest, ChangeTimeStandsInForAMissingBirthTime) {
+  struct statx info {};
+  info.stx_btime = {7, 123, 0};
+  info.stx_ctime = {9, 456, 0};
+  EXPECT_EQ(IdentityStamp(info), 9000000456u);
+  info.stx_mask = STATX_BTIME;
+  EXPECT_EQ(IdentityStamp(info), 7000000123u);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {

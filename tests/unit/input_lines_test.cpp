@@ -103,13 +103,17 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       {"read error first gives the empty text", {kFailure}, {u""}},
       {"line longer than one block", {Units(longLine + u"\r\nnext")}, {longLine, u"next"}},
       {"line at the limit keeps its end", {Units(fullLine + u"\r\nn")}, {fullLine, u"n"}},
-      {"line beyond the limit goes on as the next line",
-       {Units(fullLine + u"xyz\n")},
-       {fullLine, u"xyz"}},
-      {"endless line ends at the limit", {Units(fullLine + fullLine)}, {fullLine, fullLine}},
+      // A longer line is one answer; the rest of it is dropped, and input
+      // that brings no line end within the drop limit counts as ended.
+      {"line beyond the limit is one answer", {Units(fullLine + u"xyz\nn\n")}, {fullLine, u"n"}},
+      {"rest of a long line at the end of input", {Units(fullLine + fullLine)}, {fullLine}},
+      {"no line end within the drop limit",
+       {Units(fullLine + Text(kMaxDroppedUnits, u'x') + u"z\nn\n")},
+       {fullLine}},
       // Input that does not look like UTF-16LE is UTF-8 lines.
       {"UTF-8 lines end in LF or CR LF", {Data("j\nn\r\nlast")}, {u"j", u"n", u"last"}, kDetect},
       {"UTF-8 CR alone is text", {Data("a\rb\n")}, {u"a\rb"}, kDetect},
+      {"UTF-8 CR alone across reads", {Data("a\r"), Data("b\n")}, {u"a\rb"}, kDetect},
       {"UTF-8 CR LF across reads", {Data("j\r"), Data("\nn\n")}, {u"j", u"n"}, kDetect},
       {"UTF-8 sequence across reads", {Data("\xC3"), Data("\xA4\n")}, {u"\u00E4"}, kDetect},
       {"UTF-8 undecodable byte kept",
@@ -117,7 +121,7 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        {u"\xDCFFj", u"\xDCE2\xDC82"},
        kDetect},
       {"UTF-8 single byte", {Data("j")}, {u"j"}, kDetect},
-      {"UTF-8 line beyond the limit", {Data(fullBytes + "z\n")}, {fullUnits, u"z"}, kDetect},
+      {"UTF-8 line beyond the limit", {Data(fullBytes + "z\nn\n")}, {fullUnits, u"n"}, kDetect},
       {"UTF-8 line at the limit keeps its CR LF",
        {Data(fullBytes + "\r\nn")},
        {fullUnits, u"n"},
@@ -126,10 +130,10 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
        {Data(Utf16le(u"\uFEFFj\r\nn"))},
        {u"\uFEFFj", u"n"},
        kDetect},
-      {"second byte 0 means UTF-16LE",
-       {Data("j"), Data(Utf16le(u"\r\nn").insert(0, 1, '\0'))},
-       {u"j", u"n"},
-       kDetect},
+      {"second byte 0 means UTF-16LE", {Units(u"j\r\nn")}, {u"j", u"n"}, kDetect},
+      {"0xFF waits", {Data("\xFF"), Data(Utf16le(u"\uFEFFj").substr(1))}, {u"\uFEFFj"}, kDetect},
+      {"UTF-8 mark skipped", {Data("\xEF\xBB\xBFj\n\xEF\xBB\xBF")}, {u"j", u"\uFEFF"}, kDetect},
+      {"UTF-8 mark across reads", {Data("\xEF"), Data("\xBB\xBFj")}, {u"j"}, kDetect},
   };
   for (const LinesCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -16,6 +16,7 @@ struct OptionCase {
   Text inputSpec{};
   int64_t minDays = 0, minHours = 0, minMinutes = 0, spareCount = 0, batchMode = 0, deleteMode = 0;
   Text nameExpression{};
+  std::vector<Text> faults{};  // without "Fehler: "
 };
 
 class OptionPass : public fake::ServicesTest {};
@@ -27,8 +28,13 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
       {.parameters = {}},
       {.parameters = {u"-f", u"a", u"-f", u"b"}, .inputSpec = u"b"},
       {.parameters = {u"-f", u"a", u"-f"}},
-      {.parameters = {u"-x", u"-f", u"a"}, .inputSpec = u"a"},
-      {.parameters = {u"-F", u"/f", u"-f", u"a", u"-L"}, .inputSpec = u"a"},
+      {.parameters = {u"-x", u"-f", u"a"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -x"}},
+      {.parameters = {u"-F", u"/f", u"-f", u"a", u"-L"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -F", u"Unbekannter Parameter: /f",
+                  u"Unbekannter Parameter: -L"}},
       {.parameters = {u"-f", u"a", u"-d", u"7", u"-h", u"-30", u"-m", u"$1F", u"-a", u"2", u"-b",
                       u"-D"},
        .inputSpec = u"a",
@@ -38,11 +44,12 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .spareCount = 2,
        .batchMode = 1,
        .deleteMode = 1},
-      {.parameters = {u"-f", u"a", u"-d"}, .inputSpec = u"a"},
+      {.parameters = {u"-f", u"a", u"-d"}, .inputSpec = u"a", .faults = {u"Keine Zahl bei -d: "}},
       {.parameters = {u"-d", u"x", u"-r", u"\\.log$", u"-f", u"a"},
        .inputSpec = u"a",
-       .nameExpression = u"\\.log$"},
-      {.parameters = {u"-d", u"-l"}},
+       .nameExpression = u"\\.log$",
+       .faults = {u"Keine Zahl bei -d: x"}},
+      {.parameters = {u"-d", u"-l"}, .faults = {u"Keine Zahl bei -d: -l"}},
       {.parameters = {u"-f", u"-l"}, .inputSpec = u"-l"},
       {.parameters = {u"-f", u"x", u"-l", u"-D"},
        .end = OptionPassEnd::kLicence,
@@ -62,16 +69,34 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
       {.parameters = {u"-fa", u"-d3", u"-h-5", u"-a10000000000000000000", u"-dx"},
        .inputSpec = u"a",
        .minHours = -5,
-       .spareCount = INT64_MAX},
+       .spareCount = INT64_MAX,
+       .faults = {u"Keine Zahl bei -d: x"}},
       // Flags take no value: such words are skipped.
-      {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"}, .inputSpec = u"a"},
+      {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"},
+       .inputSpec = u"a",
+       .faults = {u"Unbekannter Parameter: -Dx", u"Unbekannter Parameter: -bb",
+                  u"Unbekannter Parameter: -lx", u"Unbekannter Parameter: -D-"}},
+      // Values that are not wholly a number, and a value option given last.
+      {.parameters = {u"-d", u"1.5", u"-h", u"7d", u"-m", u"=7", u"-a", u"", u"-d", u"%2", u"-h",
+                      u"- 7", u"-m", u"$"},
+       .faults = {u"Keine Zahl bei -d: 1.5", u"Keine Zahl bei -h: 7d", u"Keine Zahl bei -m: =7",
+                  u"Keine Zahl bei -a: ", u"Keine Zahl bei -d: %2", u"Keine Zahl bei -h: - 7",
+                  u"Keine Zahl bei -m: $"}},
+      {.parameters = {u"-d", u"-a", u"2", u"-r"},
+       .faults = {u"Keine Zahl bei -d: -a", u"Unbekannter Parameter: 2",
+                  u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"}},
+      // Every form of a number is read whole.
+      {.parameters = {u"-a", u"$2", u"-d", u" 0", u"-h", u"+0", u"-m", u"%0 \t", u"-d", u"-$10"},
+       .minDays = -16,
+       .spareCount = 2},
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.parameters));
     fake::Reset();
     fake::parameters() = c.parameters;
     RunSettings settings;
-    EXPECT_EQ(ReadOptions(settings), c.end);
+    std::vector<Text> faults;
+    EXPECT_EQ(ReadOptions(settings, faults), c.end);
     EXPECT_EQ(settings.inputSpec, c.inputSpec);
     EXPECT_EQ(settings.minDays, c.minDays);
     EXPECT_EQ(settings.minHours, c.minHours);
@@ -80,6 +105,9 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
     EXPECT_EQ(settings.batchMode, c.batchMode);
     EXPECT_EQ(settings.deleteMode, c.deleteMode);
     EXPECT_EQ(settings.nameExpression, c.nameExpression);
+    std::vector<Text> expected;
+    for (const Text& fault : c.faults) expected.push_back(u"Fehler: " + fault);
+    EXPECT_EQ(faults, expected);
   }
 }
 
@@ -121,6 +149,9 @@ TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
 #ifdef _WIN32
       {u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
       {u"/logs\\app1.log", u"/logs\\", u"app1.log"},
+      // A bare drive is its root; text after the colon its current directory.
+      {u"C:", u"C:\\", u""},
+      {u"C:*.tmp", u"C:", u"*.tmp"},
 #else
       // Only "/" separates; "\" and quotes are name characters.
       {u"\"/logs/app1.log\"", u"\"/logs/", u"app1.log\""},

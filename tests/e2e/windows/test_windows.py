@@ -35,14 +35,15 @@ def make(directory, names, size=1):
     ("-f x -b\t-D", "", "x", SIMULATION),  # a tab separates nothing
     ('-f "{s}\\*.log"', "{s}\\", "*.log", SIMULATION),
     ('-f "{s}\\" -b', "{s}\\", "*.*", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
-    # The parameter is ab"c; a quote inside it keeps the value whole instead
-    # of cutting the file part short to "ab".
-    ('-f ab"c d"', "", 'ab"c', SIMULATION),
+    # A quote inside a word opens a quoted run there too.
+    ('-f ab"c d"', "", "abc d", SIMULATION),
+    ('-f"{s}\\*.log" -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
     # Text right after a closing quote continues the same parameter.
     ('-f "x"-b', "", "x-b", SIMULATION),
     ('-f "x""-b"', "", "x-b", SIMULATION),
-    # Quotes around nothing (-f"%DIR%" with DIR empty) name no directory.
-    ('-f"" -D', "", '""', ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
+    # Quotes around nothing (-f"%DIR%" with DIR empty) leave -f alone: it
+    # takes the next word.
+    ('-f"" -D', "", "-D", SIMULATION),
     ('-f "{s}"\\*.log -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
     ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
     ('-f x -d "7', "", "x", SIMULATION),  # an unterminated quote gives 7
@@ -102,10 +103,10 @@ def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_
 
 
 @pytest.mark.parametrize("value, path_line, file_line", [
-    ("C:", "C:", "*.*"),
+    ("C:", "C:\\", "*.*"),          # a bare drive is its root
     ("C:\\", "C:\\", "*.*"),
     ("c:/", "c:/", "*.*"),
-    ("{missing}", "{missing}", ""),     # a drive's current directory, with no pattern
+    ("{missing}", "{missing}\\", ""),   # a missing drive's root, with no pattern
     ("{missing}\\", "{missing}\\", ""),
     ("{missing}\\*.log", "{missing}\\", "*.log"),
 ])
@@ -238,6 +239,9 @@ def swap_file_for_link(d):
      ["app.log. OK!", "d.txt  OK!"], ["app.log", "d.txt"]),
     # C:*.tmp is drive C's current directory, for the scan and the deletion.
     (["x.tmp", "y.txt"], "-f C:*.tmp -D -b", None, ["x.tmp OK!"], ["y.txt"]),
+    # A bare C: is the root of drive C (which holds no file), never its
+    # current directory.
+    (["x.tmp"], "-f C: -b", None, [], ["x.tmp"]),
     # A link swapped in for the directory at the prompt leads nowhere: the
     # file the link reaches stays. (Wine deletes by path when the handle
     # closes and keeps a path that now leads to another file, so the listed
