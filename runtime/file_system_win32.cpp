@@ -375,7 +375,7 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 // even when asked not to and reports the target's ID; the target's path tells
 // it apart. Wine shows names without trailing dots and blanks in final paths,
 // and no NT form for names like nul.txt, so the drive form is tried first.
-bool IsEntryOf(HANDLE directory, HANDLE file, const Text& name) {
+bool IsEntryOf(HANDLE directory, HANDLE file, const Text& name) try {
   for (const DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
     Text expected = FinalPath(directory, volume);
     const Text found = FinalPath(file, volume);
@@ -389,6 +389,8 @@ bool IsEntryOf(HANDLE directory, HANDLE file, const Text& name) {
     return SameName(last, name) || (kept != Text::npos && SameName(last, name.substr(0, kept + 1)));
   }
   return false;
+} catch (const std::bad_alloc&) {
+  return false;  // the caller still closes the file
 }
 
 // Removes one name in an open directory when it still is the file `id`
