@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "runtime/console.h"
 #include "runtime/dates.h"
 #include "runtime/file_system.h"
 #include "runtime/regex.h"
@@ -29,14 +30,18 @@ void SortNewestFirst(CandidateList& list) {
 void CollectCandidates(const RunSettings& settings, CandidateList& list) {
   ListClear(list);
   OpenScan(kScan, settings.directory, settings.pattern);
+  // Entries left out for want of memory are not deleted; the run says so.
+  bool lost = false;
   while (NextEntry(kScan) != 0) {
     if (EntryType(kScan) != kFileType) continue;
     FileId id;
     if (EntryId(kScan, id) == 0) continue;  // vanished or can't be examined
     const std::u16string_view name = EntryNameView(kScan);
-    if (name.empty()) continue;  // no storage for the name: skip this file
-    FileEntry* entry = ListAdd(list);
-    if (entry == nullptr) continue;  // no storage: skip this file
+    FileEntry* entry = name.empty() ? nullptr : ListAdd(list);
+    if (entry == nullptr) {  // no storage for the name or the record
+      lost = true;
+      continue;
+    }
     entry->path = &settings.directory;
     entry->name = name;
     entry->size = EntrySize(kScan);
@@ -44,6 +49,9 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     entry->id = id;
   }
   CloseScan(kScan);
+  if (lost || ScansLostEntries() != 0) {
+    WriteLine(u"Fehler: Zu wenig Speicher, die Liste ist unvollständig.");
+  }
 }
 
 void FilterByName(const RunSettings& settings, CandidateList& list) {

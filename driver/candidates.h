@@ -25,7 +25,8 @@ using CandidateList = RecordList<FileEntry>;
 // Sorts newest first and puts the cursor before the first entry.
 void SortNewestFirst(CandidateList& list);
 
-// Fills the list with the files the scan of directory/pattern yields.
+// Fills the list with the files the scan of directory/pattern yields; says
+// so when memory ran out and the list holds only some of them.
 void CollectCandidates(const RunSettings& settings, CandidateList& list);
 
 // Removes entries whose name does not match nameExpression (when given).

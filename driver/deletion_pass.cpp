@@ -39,14 +39,18 @@ void SetTargetPath(const FileEntry& entry, Text& target) {
 
 void DeleteEntry(RunSettings& settings, const FileEntry& entry, Text& target) {
   SetTargetPath(entry, target);
-  if (RemoveFile(target, entry.id) == 0) {
+  const int removed = RemoveFile(target, entry.id);
+  if (removed == 0) {
     WriteLine(u"Fehler!");
     return;
   }
   ++settings.deletedCount;
-  // Sizes are added modulo 2^64: sparse files can claim more than fits.
-  settings.bytesFreed = static_cast<int64_t>(static_cast<uint64_t>(settings.bytesFreed) +
-                                             static_cast<uint64_t>(entry.size));
+  // A name that other hard links keep frees nothing. Sizes are added modulo
+  // 2^64: sparse files can claim more than fits.
+  if (removed == kRemovedFile) {
+    settings.bytesFreed = static_cast<int64_t>(static_cast<uint64_t>(settings.bytesFreed) +
+                                               static_cast<uint64_t>(entry.size));
+  }
   WriteLine(u"OK!");
 }
 

@@ -2,8 +2,6 @@
 // day arithmetic so that no time zone of the C library enters the count.
 #include "runtime/dates.h"
 
-#include <limits>
-
 namespace {
 
 constexpr int64_t kSecondsPerDay = 86400;
@@ -31,26 +29,6 @@ int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
   return era * 146097 + dayOfEra - 719468;
 }
 
-struct CivilDate {
-  int64_t year;
-  int month;
-  int day;
-};
-
-// Inverse of DaysFromCivil; `days` must stay far from the int64 limits.
-CivilDate CivilFromDays(int64_t days) {
-  days += 719468;
-  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-  const int64_t dayOfEra = days - era * 146097;
-  const int64_t yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t shiftedMonth = (5 * dayOfYear + 2) / 153;
-  const int day = static_cast<int>(dayOfYear - (153 * shiftedMonth + 2) / 5 + 1);
-  const int month = static_cast<int>(shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9);
-  return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day};
-}
-
 }  // namespace
 
 int64_t DateFromFields(int year, int month, int day, int hour, int minute, int second) {
@@ -65,20 +43,13 @@ int64_t DateFromFields(int year, int month, int day, int hour, int minute, int s
 }
 
 int64_t DateFromUtcSeconds(int64_t utcSeconds, int64_t offsetSeconds) {
+  // The local wall clock counted without zone is the shifted count itself.
   int64_t local = 0;
-  if (__builtin_add_overflow(utcSeconds, offsetSeconds, &local)) return 0;
-  int64_t days = local / kSecondsPerDay;
-  int64_t secondOfDay = local % kSecondsPerDay;
-  if (secondOfDay < 0) {
-    secondOfDay += kSecondsPerDay;
-    --days;
+  if (__builtin_add_overflow(utcSeconds, offsetSeconds, &local)) {
+    return utcSeconds > 0 ? kLastDate : kNoDate;
   }
-  const CivilDate date = CivilFromDays(days);
-  // Like gmtime, a year that does not fit the calendar fields can't be converted.
-  if (date.year < std::numeric_limits<int>::min() || date.year > std::numeric_limits<int>::max()) {
-    return 0;
-  }
-  const int seconds = static_cast<int>(secondOfDay);
-  return DateFromFields(static_cast<int>(date.year), date.month, date.day, seconds / 3600,
-                        seconds / 60 % 60, seconds % 60);
+  if (local < 0) return kNoDate;
+  // Past the last date value: the newest date there is, never "no date",
+  // which would make the file the oldest of all.
+  return local > kLastDate ? kLastDate : local;
 }

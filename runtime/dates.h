@@ -6,13 +6,15 @@
 #include <cstdint>
 
 inline constexpr int64_t kNoDate = -1;
+// 9999-12-31 23:59:59, the last date value; a file time after it counts as it.
+inline constexpr int64_t kLastDate = 253402300799;
 
 // The date value of local calendar fields, or -1 when they name no date in
 // range.
 int64_t DateFromFields(int year, int month, int day, int hour, int minute, int second);
 
 // Date value of seconds since 1970 in UTC shifted by `offsetSeconds`; -1
-// outside the range, 0 when the time can't be converted.
+// before 1970, kLastDate for every moment after it.
 int64_t DateFromUtcSeconds(int64_t utcSeconds, int64_t offsetSeconds);
 
 // The local wall clock now, in whole seconds; -1 past the range.

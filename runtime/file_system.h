@@ -73,6 +73,16 @@ void CloseScan(int number);
 // Ends every scan and releases what the service still holds.
 void CloseAllScans();
 
+// What RemoveFile answers when it removed the name: kRemovedFile when that
+// was the file's last name (its space is free), kRemovedName when other hard
+// links keep the file.
+inline constexpr int kRemovedName = 1;
+inline constexpr int kRemovedFile = 2;
+
 // Deletes one file when its name still holds the file `id` names; nonzero on
-// success, 0 otherwise. Read-only files and directories are never deleted.
+// success (kRemovedName or kRemovedFile), 0 otherwise. Read-only files,
+// directories and, on POSIX, files a process holds open are never deleted.
 int RemoveFile(const Text& path, const FileId& id);
+
+// Nonzero when a scan of this run had to leave entries out for want of memory.
+int ScansLostEntries();

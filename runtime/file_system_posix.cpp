@@ -27,6 +27,7 @@
 #include "runtime/dates.h"
 #include "runtime/file_identity_posix.h"
 #include "runtime/file_system.h"
+#include "runtime/open_files.h"
 #include "runtime/trusted_path_posix.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
@@ -55,6 +56,7 @@ struct EntryFacts {
   bool known = false;
   mode_t mode = 0;
   FileId id;
+  uint64_t links = 0;
   int64_t size = 0;
   bool hasBirth = false;
   int64_t birth = 0;
@@ -106,6 +108,10 @@ struct Service {
   std::map<std::string, int, std::less<>> keptDirectories;
   // Name blocks of ended scans: callers may still hold views into them.
   std::vector<std::unique_ptr<std::u16string>> retiredNames;
+  // Files processes hold open, read again at most once a second.
+  OpenFiles openFiles;
+  // A scan had to leave entries out for want of memory.
+  bool lostEntries = false;
 };
 
 Service& TheService() {
@@ -236,6 +242,7 @@ EntryFacts FactsFromStat(const struct stat& info) {
                            static_cast<uint64_t>(info.st_ctim.tv_nsec);
   facts.id =
       FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), changed};
+  facts.links = info.st_nlink;
   facts.size = info.st_size;
   facts.access = info.st_atim.tv_sec;
   facts.write = info.st_mtim.tv_sec;
@@ -249,6 +256,7 @@ EntryFacts ReadFactsOfBytes(int dirFd, const char* bytes) {
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
+    facts.links = info.stx_nlink;
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
     facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
@@ -496,15 +504,18 @@ int64_t PlainPathSize(std::string_view path) {
 }
 
 // Removes one name in an open directory when it still is the file `id`
-// names: never a directory, never a file without any write permission bit;
-// a link goes as a link.
+// names: never a directory, never a file without any write permission bit,
+// never a file a process holds open; a link goes as a link. The lock must be
+// held.
 int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   // Read as the scan read it, so the identities compare field by field.
   const EntryFacts facts = ReadFactsOfBytes(dirFd, name);
   if (!facts.known || !(facts.id == id)) return 0;  // renamed away, or another file made since
   if (S_ISDIR(facts.mode)) return 0;
   if (!S_ISLNK(facts.mode) && (facts.mode & 0222) == 0) return 0;
-  return unlinkat(dirFd, name, 0) == 0 ? 1 : 0;
+  if (HeldOpen(TheService().openFiles, facts.id.volume, facts.id.file)) return 0;
+  if (unlinkat(dirFd, name, 0) != 0) return 0;
+  return facts.links == 1 ? kRemovedFile : kRemovedName;
 }
 
 // Fills the scan with the entries whose names match, in the scan's order.
@@ -526,7 +537,11 @@ bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
     names += name;
     for (const char16_t unit : upper) keys.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
   };
-  if (!ReadMatches(dirFd, NameTest(pattern), add) || !fits) return false;
+  if (!ReadMatches(dirFd, NameTest(pattern), add)) return false;
+  if (!fits) {
+    TheService().lostEntries = true;
+    return false;
+  }
   const char16_t* key = keys.data();
   const std::u16string_view name = names;
   std::sort(scan.entries.begin(), scan.entries.end(),
@@ -592,6 +607,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     StartPrefetch(stored);
     return 1;
   } catch (const std::bad_alloc&) {
+    service.lostEntries = true;
     return 0;
   }
 }
@@ -681,6 +697,7 @@ void CloseAllScans() {
   }
   service.keptDirectories.clear();
   service.retiredNames.clear();
+  service.openFiles = OpenFiles{};
 }
 
 int RemoveFile(const Text& path, const FileId& id) {
@@ -698,4 +715,9 @@ int RemoveFile(const Text& path, const FileId& id) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
+}
+
+int ScansLostEntries() {
+  std::lock_guard<std::mutex> guard(TheService().lock);
+  return TheService().lostEntries ? 1 : 0;
 }

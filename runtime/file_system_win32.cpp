@@ -72,6 +72,7 @@ struct ScanTable {
   std::vector<std::unique_ptr<Scan>> scans;
   std::map<Text, HANDLE> kept;
   std::vector<HANDLE> retired;
+  bool lostEntries = false;  // a scan left entries out for want of memory
   ScanTable() { InitializeCriticalSection(&lock); }
 };
 
@@ -165,11 +166,13 @@ uint64_t FoldFileId(const FILE_ID_128& id) {
 }
 
 // Volume serial and file ID of an open file or directory, the 128-bit ID
-// where the system tells it. The attributes come along.
-bool ReadIdentity(HANDLE handle, FileId& id, DWORD& attributes) {
+// where the system tells it. The attributes and the number of names (hard
+// links) come along.
+bool ReadIdentity(HANDLE handle, FileId& id, DWORD& attributes, DWORD& links) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info)) return false;
   attributes = info.dwFileAttributes;
+  links = info.nNumberOfLinks;
   id.volume = info.dwVolumeSerialNumber;
   FILE_ID_INFO wide;
   if (GetFileInformationByHandleEx(handle, FileIdInfo, &wide, sizeof(wide))) {
@@ -341,24 +344,80 @@ bool StillHolds(HANDLE directory, const Text& name, const FileId& id) {
   if (file == INVALID_HANDLE_VALUE) return false;
   FileId now;
   DWORD attributes = 0;
-  const bool same = ReadIdentity(file, now, attributes) && now == id;
+  DWORD links = 0;
+  const bool same = ReadIdentity(file, now, attributes, links) && now == id;
   CloseHandle(file);
   return same;
 }
 
+// The path the system resolves an open file or directory to, with the
+// volume in the form `volume` names; empty when the system can't tell.
+Text FinalPath(HANDLE handle, DWORD volume) {
+  const DWORD flags = FILE_NAME_NORMALIZED | volume;
+  std::vector<wchar_t> path(MAX_PATH);
+  DWORD length = GetFinalPathNameByHandleW(handle, path.data(), MAX_PATH, flags);
+  if (length >= MAX_PATH) {
+    path.resize(length);
+    length = GetFinalPathNameByHandleW(handle, path.data(), length, flags);
+  }
+  return length < path.size() ? FromWide(path.data(), length) : Text();
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  return CompareStringOrdinal(reinterpret_cast<const wchar_t*>(a.data()),
+                              static_cast<int>(a.size()),
+                              reinterpret_cast<const wchar_t*>(b.data()),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when the opened file is the directory's entry `name` itself: its final
+// path is the directory's plus that name. Wine follows a Unix symbolic link
+// even when asked not to and reports the target's ID; the target's path tells
+// it apart. Wine shows names without trailing dots and blanks in final paths,
+// and no NT form for names like nul.txt, so the drive form is tried first.
+bool IsEntryOf(HANDLE directory, HANDLE file, const Text& name) try {
+  for (const DWORD volume : {VOLUME_NAME_DOS, VOLUME_NAME_NT}) {
+    Text expected = FinalPath(directory, volume);
+    const Text found = FinalPath(file, volume);
+    if (expected.empty() || found.empty()) continue;
+    if (expected.back() != u'\\') expected += u'\\';
+    if (found.size() <= expected.size() || !SameName(found.substr(0, expected.size()), expected)) {
+      return false;
+    }
+    const std::u16string_view last = std::u16string_view(found).substr(expected.size());
+    const size_t kept = name.find_last_not_of(u". ");
+    return SameName(last, name) || (kept != Text::npos && SameName(last, name.substr(0, kept + 1)));
+  }
+  return false;
+} catch (const std::bad_alloc&) {
+  return false;  // the caller still closes the file
+}
+
 // Removes one name in an open directory when it still is the file `id`
-// names; a read-only file stays. Success is told only when the name no longer
-// holds that file: Wine removes a name when the handle closes, by its path,
-// and silently keeps it when that path has come to lead elsewhere.
+// names, and that file is the entry itself, not what a link leads to; a
+// read-only file stays. Success is told only when the name no longer holds
+// that file: Wine removes a name when the handle closes, by its path, and
+// silently keeps it when that path has come to lead elsewhere.
 int RemoveEntry(HANDLE directory, const Text& name, const FileId& id) {
   HANDLE file = OpenForDeletion(directory, name);
   if (file == INVALID_HANDLE_VALUE) return 0;
   FileId now;
   DWORD attributes = 0;
-  const bool same = ReadIdentity(file, now, attributes) && now == id;
+  DWORD links = 0;
+  const bool same =
+      ReadIdentity(file, now, attributes, links) && now == id && IsEntryOf(directory, file, name);
   const bool marked = same && (attributes & FILE_ATTRIBUTE_READONLY) == 0 && DeleteThrough(file);
   CloseHandle(file);
-  return marked && !StillHolds(directory, name, id) ? 1 : 0;
+  if (!marked || StillHolds(directory, name, id)) return 0;
+  return links == 1 ? kRemovedFile : kRemovedName;
+}
+
+// The file time of 9999-12-31 23:59:59 UTC; a conversion of a later time may
+// fail, and it counts as the last date value all the same.
+constexpr uint64_t kLastFileTime = (253402300799 + 11644473600) * 10000000ull;
+
+uint64_t FileTimeValue(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 }  // namespace
@@ -399,6 +458,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
     scan->patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
     scan->listing.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
+    Table().lostEntries = true;
     return 0;
   }
   HANDLE handle = OpenDirectory(directory);
@@ -414,13 +474,15 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
   try {
     KeepDirectory(directory, handle);
   } catch (const std::bad_alloc&) {
+    Table().lostEntries = true;
     CloseHandle(handle);
     EndScan(*scan);
     return 0;
   }
   FileId volume;
   DWORD attributes = 0;
-  scan->idKnown = ReadIdentity(handle, volume, attributes);
+  DWORD links = 0;
+  scan->idKnown = ReadIdentity(handle, volume, attributes, links);
   scan->volume = volume.volume;
   scan->open = true;
   return 1;
@@ -439,6 +501,7 @@ int NextEntry(int number) {
     }
   } catch (const std::bad_alloc&) {
     // No memory for a name: the scan ends here.
+    Table().lostEntries = true;
   }
   scan->ended = true;
   scan->offset = kNoRecord;
@@ -470,7 +533,10 @@ int64_t EntryDate(int number, int selector) {
                                                     : scan->entry.created;
   FILETIME local;
   SYSTEMTIME fields;
-  if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &fields)) return 0;
+  if (!FileTimeToLocalFileTime(&time, &local) || !FileTimeToSystemTime(&local, &fields)) {
+    return FileTimeValue(time) > kLastFileTime ? kLastDate : 0;
+  }
+  if (fields.wYear > 9999) return kLastDate;
   return DateFromFields(fields.wYear, fields.wMonth, fields.wDay, fields.wHour, fields.wMinute,
                         fields.wSecond);
 }
@@ -533,4 +599,9 @@ std::u16string_view EntryNameView(int number) {
   } catch (const std::bad_alloc&) {
     return std::u16string_view();
   }
+}
+
+int ScansLostEntries() {
+  TableLock lock;
+  return Table().lostEntries ? 1 : 0;
 }

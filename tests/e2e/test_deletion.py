@@ -29,10 +29,14 @@ def test_simulation_lists_every_candidate_and_deletes_nothing(tmp_path):
     ([1024], "Es wurde 1 Datei gelöscht.", "Dabei wurden 1 KiB freigegeben."),
     ([2 * 1048576 - 1], "Es wurde 1 Datei gelöscht.", "Dabei wurden 1 MiB freigegeben."),
     ([3 * 2 ** 29, 7], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 1 GiB freigegeben."),
+    ([4096, "f0"], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 4 KiB freigegeben."),  # a hard link
 ])
 def test_batch_deletion_reports_count_and_freed_size(tmp_path, sizes, count_line, size_line):
     d = str(tmp_path)
     for i, size in enumerate(sizes):
+        if isinstance(size, str):  # another name of that file
+            os.link(os.path.join(d, size + ".tmp"), os.path.join(d, "f%d.tmp" % i))
+            continue
         with open(os.path.join(d, "f%d.tmp" % i), "wb") as f:
             f.truncate(size)  # sparse: large sizes cost nothing
     result = run(["-f", os.path.join(d, "*.tmp"), "-D", "-b"])
@@ -86,16 +90,20 @@ def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
 
 
 @pytest.mark.posix_only
-def test_read_only_file_fails_and_stays(tmp_path):
+def test_read_only_and_open_files_fail_and_stay(tmp_path):
     d = str(tmp_path)
-    make_files(d, {"ro.log": 5, "rw.log": 7})
+    make_files(d, {"ro.log": 5, "rw.log": 7, "held.log": 9})
     os.chmod(os.path.join(d, "ro.log"), 0o444)
+    with open(os.path.join(d, "held.log")) as held:  # as a daemon keeps its log
+        holder = subprocess.Popen(["sleep", "60"], stdin=held)
     result = run(["-f", d, "-D", "-b"])
+    holder.kill()
     assert result.returncode == 0
-    assert sorted(file_lines(result)) == ["Datei ro.log wird gelöscht. Fehler!",
+    assert sorted(file_lines(result)) == ["Datei held.log wird gelöscht. Fehler!",
+                                          "Datei ro.log wird gelöscht. Fehler!",
                                           "Datei rw.log wird gelöscht. OK!"]
     assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.", "Dabei wurden 7 B freigegeben."]
-    assert os.listdir(d) == ["ro.log"]
+    assert sorted(os.listdir(d)) == ["held.log", "ro.log"]
 
 
 @pytest.mark.posix_only

@@ -153,6 +153,7 @@ int OpenScan(int, const Text& dir, const Text& pattern) {
   if (dir != directory().path) return 0;
   fake::scan.open = true;
   for (const fake::Entry& entry : directory().entries) {
+    if (entry.lost) continue;
     if (WildcardMatch(pattern, entry.name)) fake::scan.matches.push_back(&entry);
   }
   return 1;
@@ -203,8 +204,16 @@ int RemoveFile(const Text& path, const FileId& id) {
   for (auto it = entries.begin(); it != entries.end(); ++it) {
     if (it->name == name && it->type == kFileType && it->id == id.file) {
       entries.erase(it);
-      return 1;
+      const bool linked =
+          std::any_of(entries.begin(), entries.end(),
+                      [&](const fake::Entry& other) { return other.id == id.file; });
+      return linked ? kRemovedName : kRemovedFile;
     }
   }
   return 0;
+}
+
+int ScansLostEntries() {
+  const auto& entries = directory().entries;
+  return std::any_of(entries.begin(), entries.end(), [](const fake::Entry& e) { return e.lost; });
 }

@@ -22,9 +22,11 @@ struct Entry {
   int64_t created = 0;
   uint64_t id = 0;       // file identity; change it to stand for a new file
   bool readable = true;  // false: the entry's facts can't be read
+  bool lost = false;     // the scan has no memory left for it
 };
 
-// The one directory the fake file system knows, in scan order.
+// The one directory the fake file system knows, in scan order. Entries that
+// share an id are hard links of one file.
 struct Directory {
   Text path;  // the directory text a scan must name
   std::vector<Entry> entries;

@@ -56,10 +56,11 @@ TEST(DatesTest, DateFromUtcSecondsShiftsByTheGivenOffset) {
       {2147483647, 1, 2147483648},
       {2208988800, 0, 2208988800},      // 2040
       {253402300799, 0, 253402300799},  // 9999-12-31 23:59:59
-      {253402300799, 1, -1},
-      {kMax, 0, 0},  // a year beyond the calendar fields
-      {kMin, 0, 0},
-      {kMax, 1, 0},  // the shift itself overflows
+      {253402300799, 1, 253402300799},  // later times count as the last date
+      {kMax, 0, 253402300799},
+      {kMin, 0, -1},
+      {kMax, 1, 253402300799},  // the shift itself overflows
+      {kMin, -1, -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DateFromUtcSeconds(c.utc, c.offset), c.expected) << c.utc << " + " << c.offset;

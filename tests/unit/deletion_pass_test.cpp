@@ -16,6 +16,7 @@ namespace {
 struct File {
   Text name;
   int64_t size;
+  uint64_t id = 0;  // files given the same id are hard links of one file
 };
 
 // Collects the given files (newest first in the given order) from a fresh
@@ -25,8 +26,10 @@ std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
   fake::Reset();
   fake::directory().path = settings.directory;
   int64_t created = 1000;
-  for (const File& file : files)
-    fake::directory().entries.push_back({file.name, kFileType, file.size, created--});
+  for (const File& file : files) {
+    const uint64_t id = file.id != 0 ? file.id : static_cast<uint64_t>(created) + 100;
+    fake::directory().entries.push_back({file.name, kFileType, file.size, created--, id});
+  }
   fake::answers() = std::move(answers);
   CandidateList list;
   CollectCandidates(settings, list);
@@ -67,6 +70,10 @@ TEST_F(DeletionPass, BatchSummaryCountsAndUnits) {
       {{{u"a", 1023}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1023 B freigegeben."},
       {{{u"a", 0}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 0 B freigegeben."},
       {{{u"a", 1610612736}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1 GiB freigegeben."},
+      // Two names of one file: only the last name frees its size.
+      {{{u"a", 4096, 7}, {u"b", 4096, 7}},
+       u"Es wurden 2 Dateien gelöscht.",
+       u"Dabei wurden 4 KiB freigegeben."},
       {{{u"a", 1048576}, {u"b", 1048575}},
        u"Es wurden 2 Dateien gelöscht.",
        u"Dabei wurden 1 MiB freigegeben."},
@@ -149,6 +156,22 @@ TEST_F(DeletionPass, EndOfInputRefusesEveryLaterFile) {
   EXPECT_NE(lines[1].find(u"Löschvorgang abgebrochen"), Text::npos);
   EXPECT_NE(lines[2].find(u"Löschvorgang abgebrochen"), Text::npos);
   EXPECT_EQ(fake::removed().size(), 1u);
+}
+
+TEST_F(DeletionPass, ShortOfMemoryIsSaidAndDeletesOnlyWhatAFullListWould) {
+  RunSettings settings = Mode(1, 1);
+  settings.spareCount = 1;  // a full list spares c and deletes b and a
+  fake::directory().path = settings.directory;
+  fake::directory().entries = {{.name = u"c", .created = 3, .id = 3, .lost = true},
+                               {.name = u"b", .created = 2, .id = 2},
+                               {.name = u"a", .created = 1, .id = 1}};
+  CandidateList list;
+  CollectCandidates(settings, list);
+  SpareNewest(settings, list);
+  ::DeletionPass(settings, list);
+  EXPECT_EQ(fake::OutputLines(),
+            (std::vector<Text>{u"Fehler: Zu wenig Speicher, die Liste ist unvollständig.",
+                               u"Datei a wird gelöscht. OK!"}));
 }
 
 TEST_F(DeletionPass, EmptyListSaysNothingFound) {

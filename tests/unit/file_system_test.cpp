@@ -203,7 +203,8 @@ TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
     if (EntryName(0).find(u'\xDCFF') != Text::npos) found = EntryName(0);
   }
   ASSERT_FALSE(found.empty());
-  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")), 1);
+  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")),
+            kRemovedFile);
   EXPECT_FALSE(Exists("bad\xFF.txt"));
   EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
 }
@@ -284,13 +285,18 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   ASSERT_EQ(chmod(Path("dir/groupwrite").c_str(), 0020), 0);
   ASSERT_EQ(chmod(Path("dir/otherwrite").c_str(), 0002), 0);
   Link("../outside", "dir/link");
+  Write("dir/linked");
+  ASSERT_EQ(link(Path("dir/linked").c_str(), Path("dir/linked.2").c_str()), 0);
+  Write("dir/held");
+  const int held = open(Path("dir/held").c_str(), O_RDONLY);  // this process holds it open
+  // 2: the file's last name went; 1: other names keep it ("linked").
   const struct {
     std::string name;
     int expected;
   } cases[] = {
-      {"plain", 1},      {"readonly", 0}, {"writeonly", 1}, {"groupwrite", 1},
-      {"otherwrite", 1}, {"sub", 0},      {"link", 1},      {"back\\slash", 1},
-      {"missing", 0},    {"", 0},         {".", 0},
+      {"plain", 2}, {"readonly", 0}, {"writeonly", 2},   {"groupwrite", 2}, {"otherwrite", 2},
+      {"sub", 0},   {"link", 2},     {"back\\slash", 2}, {"missing", 0},    {"", 0},
+      {".", 0},     {"linked", 1},   {"linked.2", 2},    {"held", 0},
   };
   for (const auto& c : cases) {
     const FileId id = IdOf("dir/" + c.name);
@@ -299,6 +305,7 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   }
   EXPECT_TRUE(Exists("outside"));
   EXPECT_EQ(RemoveFile(u"", FileId{}), 0);
+  close(held);
 }
 
 TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
@@ -316,7 +323,7 @@ TEST_F(FileSystemTest, RemoveFileLeavesAnotherFileUnderTheListedName) {
   FileId reborn = IdOf("deleted");
   reborn.birth ^= 1;  // the same inode number, made at another moment
   EXPECT_EQ(RemoveFile(PathText("deleted"), reborn), 0);
-  EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), 1);
+  EXPECT_EQ(RemoveFile(PathText("deleted"), IdOf("deleted")), kRemovedFile);
 }
 
 // A freed inode number given to a new file at once, on a file system that
@@ -343,7 +350,7 @@ TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
     const FileId id = IdOf("a/victim");
     ASSERT_EQ(rename(Path("a").c_str(), Path("a.old").c_str()), 0);
     Link(Path("other"), "a");
-    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), 1)
+    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), kRemovedFile)
         << c.scanned << c.joiner;
     EXPECT_TRUE(Exists("other/victim")) << c.scanned << c.joiner;
     EXPECT_FALSE(Exists("a.old/victim")) << c.scanned << c.joiner;

@@ -307,6 +307,8 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
   MakeFile(u"hidden.txt");
   SetFileAttributesW(AsWide(Path(u"hidden.txt")), FILE_ATTRIBUTE_HIDDEN);
   MakeFile(u"other.txt");
+  MakeFile(u"linked.txt");
+  ASSERT_TRUE(CreateHardLinkW(AsWide(Path(u"linked2.txt")), AsWide(Path(u"linked.txt")), nullptr));
   MakeDirectory(u"sub");
   // The identities a scan of the directory lists; the scan keeps its handle.
   std::map<Text, FileId> ids;
@@ -326,9 +328,12 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
   } cases[] = {
       {Path(u"other.txt"), ids[u"plain.txt"], 0, true},  // another file's identity
       {Path(u"other.txt"), FileId{}, 0, true},
-      {Path(u"plain.txt"), ids[u"plain.txt"], 1, false},
+      {Path(u"plain.txt"), ids[u"plain.txt"], kRemovedFile, false},
       // A directory text the scan wasn't given is opened for this call alone.
-      {root_ + u"\\\\hidden.txt", ids[u"hidden.txt"], 1, false},
+      {root_ + u"\\\\hidden.txt", ids[u"hidden.txt"], kRemovedFile, false},
+      // Only the last name of a file frees it.
+      {Path(u"linked.txt"), ids[u"linked.txt"], kRemovedName, false},
+      {Path(u"linked2.txt"), ids[u"linked2.txt"], kRemovedFile, false},
       {Path(u"locked.txt"), ids[u"locked.txt"], 0, true},
       {Path(u"sub"), ids[u"sub"], 0, true},
       {Path(u"missing.txt"), ids[u"plain.txt"], 0, false},

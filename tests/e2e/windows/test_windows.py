@@ -227,6 +227,11 @@ def recreate_file(d):
     make(d, ["app.log"])
 
 
+def swap_file_for_link(d):
+    os.rename(os.path.join(d, "logs", "app.log"), os.path.join(d, "logs", "app.old"))
+    os.symlink("../victim/target.txt", os.path.join(d, "logs", "app.log"))
+
+
 @needs_launcher
 @pytest.mark.parametrize("names, command, at_prompt, listed, left", [
     # Trailing dots and blanks belong to the name; nothing normalises them away.
@@ -256,6 +261,16 @@ def recreate_file(d):
     # A device name is no entry of the directory; a file of that name is.
     (["nul.txt", "a.log"], "-f {d}\\nul.txt -D -b", None, ["nul.txt OK!"], ["a.log"]),
     (["a.log"], "-f {d}\\con.log -D -b", None, [], ["a.log"]),
+    # Wine follows a Unix symbolic link and reports its target's ID; the
+    # target stays, in the directory or outside it, also when the link is
+    # swapped in at the prompt.
+    (["app-2024.txt", "current.log -> app-2024.txt"], "-f {d}\\*.log -D -b", None,
+     ["current.log Fehler!"], ["app-2024.txt", "current.log"]),
+    (["victim/target.txt", "logs/a.txt", "logs/far.log -> ../victim/target.txt"],
+     "-f {d}\\logs\\*.log -D -b", None, ["far.log Fehler!"],
+     ["logs/a.txt", "logs/far.log", "victim/target.txt"]),
+    (["victim/target.txt", "logs/app.log"], "-f {d}\\logs\\*.log -D", swap_file_for_link,
+     ["app.log PROMPT Fehler!"], ["logs/app.log", "logs/app.old", "victim/target.txt"]),
     # Names that hold a separator (Linux shows them to Wine) are no candidates.
     (["..\\victim.log", "a\\b.log"], "-f {d}\\*.log -D -b", None, [],
      ["..\\victim.log", "a\\b.log"]),
@@ -269,7 +284,11 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
     try:
         for top in (d, work):
             for name in names:
-                make(os.path.join(top, os.path.dirname(name)), [os.path.basename(name)])
+                name, _, target = name.partition(" -> ")  # a Unix symbolic link
+                if target:
+                    os.symlink(target, os.path.join(top, name))
+                else:
+                    make(os.path.join(top, os.path.dirname(name)), [os.path.basename(name)])
                 set_age(os.path.join(top, name), 40, now)
         w = "C:\\" + os.path.basename(d)
         result = launch("cleanup.exe " + command.format(d=w), cwd=work,
@@ -279,6 +298,6 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
                        for l in result.lines if l.startswith("Datei "))
         assert lines == listed
         assert files_under(d) == left
-        assert files_under(work) == sorted(names)
+        assert files_under(work) == sorted(n.partition(" -> ")[0] for n in names)
     finally:
         shutil.rmtree(d, ignore_errors=True)

@@ -1,0 +1,107 @@
+// The walk over /proc/<pid>/fd of every process the tool may inspect.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "runtime/open_files.h"
+
+namespace {
+
+constexpr int64_t kWalkInterval = 1000000000;  // one second
+
+using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
+
+int64_t MonotonicNow() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+bool IsNumber(const char* name) {
+  if (*name == '\0') return false;
+  for (; *name != '\0'; ++name) {
+    if (*name < '0' || *name > '9') return false;
+  }
+  return true;
+}
+
+// Device and inode of what descriptor `name` in a fd directory refers to;
+// false for anything but a regular file. Cached attributes are enough: a
+// file system that would have to ask a server is not asked.
+bool TargetOf(int fdDir, const char* name, std::pair<uint64_t, uint64_t>& file) {
+  struct statx info {};
+  if (statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &info) == 0) {
+    file = {static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)), info.stx_ino};
+    return S_ISREG(info.stx_mode);
+  }
+  struct stat plain {};
+  if (errno != ENOSYS || fstatat(fdDir, name, &plain, 0) != 0) return false;
+  file = {static_cast<uint64_t>(plain.st_dev), static_cast<uint64_t>(plain.st_ino)};
+  return S_ISREG(plain.st_mode);
+}
+
+// Adds the regular files one process holds open; false when its descriptors
+// can't be read (another user's process, or one that just ended).
+bool ReadProcess(int procFd, const char* pid, OpenFiles& held) {
+  char path[32];
+  const size_t length = std::strlen(pid);
+  if (length + 4 >= sizeof(path)) return false;
+  std::copy_n(pid, length, path);
+  std::copy_n("/fd", 4, path + length);
+  const int fdDir = openat(procFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fdDir < 0) return false;
+  const Directory dir(fdopendir(fdDir), closedir);  // closed also when memory runs out
+  if (dir == nullptr) {
+    close(fdDir);
+    return false;
+  }
+  std::pair<uint64_t, uint64_t> file;
+  while (const dirent* entry = readdir(dir.get())) {
+    if (!IsNumber(entry->d_name)) continue;
+    ++held.descriptors;
+    if (TargetOf(fdDir, entry->d_name, file)) held.files.push_back(file);
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadOpenFiles(const char* procRoot, OpenFiles& held) {
+  held.files.clear();
+  held.processes = 0;
+  held.descriptors = 0;
+  const int procFd = open(procRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (procFd >= 0) {
+    if (const Directory proc{fdopendir(procFd), closedir}) {
+      while (const dirent* entry = readdir(proc.get())) {
+        if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, held)) ++held.processes;
+      }
+    } else {
+      close(procFd);
+    }
+  }
+  std::sort(held.files.begin(), held.files.end());
+  held.files.erase(std::unique(held.files.begin(), held.files.end()), held.files.end());
+}
+
+bool IsOpenFile(const OpenFiles& held, uint64_t device, uint64_t inode) {
+  return std::binary_search(held.files.begin(), held.files.end(), std::make_pair(device, inode));
+}
+
+bool HeldOpen(OpenFiles& held, uint64_t device, uint64_t inode) {
+  const int64_t now = MonotonicNow();
+  if (!held.walked || now - held.walkedAt > kWalkInterval) {
+    ReadOpenFiles("/proc", held);
+    held.walked = true;
+    held.walkedAt = MonotonicNow();
+  }
+  return IsOpenFile(held, device, inode);
+}
