@@ -422,7 +422,7 @@ uint64_t FileTimeValue(const FILETIME& time) {
 
 }  // namespace
 
-int64_t PathSize(const Text& path) {
+int64_t PathSize(const Text& path) noexcept {
   if (path.empty()) return kNothingThere;
   wchar_t work[kWorkUnits + 2] = {};
   size_t length = std::min(path.size(), kWorkUnits);
@@ -449,7 +449,7 @@ int64_t PathSize(const Text& path) {
   return DriveAnswer(work);
 }
 
-int OpenScan(int number, const Text& directory, const Text& pattern) {
+int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
   if (number < 0) return 0;
   Scan* scan = TakeSlot(number);
   if (scan == nullptr) return 0;
@@ -488,7 +488,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) {
   return 1;
 }
 
-int NextEntry(int number) {
+int NextEntry(int number) noexcept {
   Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
   try {
@@ -509,23 +509,23 @@ int NextEntry(int number) {
   return 0;
 }
 
-int EntryType(int number) {
+int EntryType(int number) noexcept {
   const Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
   return IsDirectory(scan->entry.attributes) ? kDirectoryType : kFileType;
 }
 
-Text EntryName(int number) {
+Text EntryName(int number) noexcept {
   const Scan* scan = FindScan(number);
   return scan != nullptr ? scan->entry.name : Text();
 }
 
-int64_t EntrySize(int number) {
+int64_t EntrySize(int number) noexcept {
   const Scan* scan = FindScan(number);
   return scan != nullptr ? scan->entry.size : 0;
 }
 
-int64_t EntryDate(int number, int selector) {
+int64_t EntryDate(int number, int selector) noexcept {
   const Scan* scan = FindScan(number);
   if (scan == nullptr) return 0;
   const FILETIME& time = selector == TimeAccessed   ? scan->entry.accessed
@@ -541,19 +541,19 @@ int64_t EntryDate(int number, int selector) {
                         fields.wSecond);
 }
 
-int EntryId(int number, FileId& id) {
+int EntryId(int number, FileId& id) noexcept {
   const Scan* scan = FindScan(number);
   if (scan == nullptr || !scan->idKnown || scan->entry.name.empty()) return 0;
   id = FileId{scan->volume, scan->entry.fileId};
   return 1;
 }
 
-void CloseScan(int number) {
+void CloseScan(int number) noexcept {
   Scan* scan = FindScan(number);
   if (scan != nullptr) EndScan(*scan);
 }
 
-void CloseAllScans() {
+void CloseAllScans() noexcept {
   TableLock lock;
   ScanTable& table = Table();
   for (std::unique_ptr<Scan>& scan : table.scans) {
@@ -565,7 +565,7 @@ void CloseAllScans() {
   table.retired.clear();
 }
 
-int RemoveFile(const Text& path, const FileId& id) {
+int RemoveFile(const Text& path, const FileId& id) noexcept {
   const size_t separator = path.find_last_of(u"\\/");
   const size_t nameStart = separator == Text::npos ? 0 : separator + 1;
   if (nameStart >= path.size()) return 0;
@@ -586,7 +586,7 @@ int RemoveFile(const Text& path, const FileId& id) {
   }
 }
 
-std::u16string_view EntryNameView(int number) {
+std::u16string_view EntryNameView(int number) noexcept {
   // The search keeps only its current entry, so each name handed out is a
   // copy that lives until the process ends.
   static std::deque<Text>* kept = new std::deque<Text>();
@@ -601,7 +601,7 @@ std::u16string_view EntryNameView(int number) {
   }
 }
 
-int ScansLostEntries() {
+int ScansLostEntries() noexcept {
   TableLock lock;
   return Table().lostEntries ? 1 : 0;
 }
