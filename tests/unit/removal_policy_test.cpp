@@ -6,47 +6,36 @@ namespace {
 
 TEST(RemovalPolicyTest, OnlyTheListedWritableFileGoes) {
   const FileId listed{1, 2, 3};
-  auto facts = [&](unsigned writeBits, uint64_t links = 1) {
-    RemovalFacts now;
-    now.known = true;
-    now.id = listed;
-    now.writeBits = writeBits;
-    now.links = links;
-    return now;
-  };
-  RemovalFacts unknown = facts(0222), moved = facts(0222), reborn = facts(0222), dir = facts(0222),
-               link = facts(0), held = facts(0222), followed = facts(0222);
-  unknown.known = false;
-  moved.id.file = 9;
-  reborn.id.birth = 4;
-  dir.directory = true;
-  link.link = true;
-  held.heldOpen = true;
-  followed.otherFile = true;
   const struct {
     const char* what;
-    RemovalFacts now;
+    bool known;
+    FileId id;
+    bool directory, link;
+    unsigned writeBits;
+    bool heldOpen, otherFile;
+    uint64_t links;
     int expected;
   } cases[] = {
-      {"writable", facts(0644), kRemovedFile},
-      {"owner only", facts(0200), kRemovedFile},
-      {"group only", facts(0020), kRemovedFile},
-      {"others only", facts(0002), kRemovedFile},
-      {"read-only", facts(0), 0},
-      {"hard link", facts(0222, 2), kRemovedName},
-      {"vanished", unknown, 0},
-      {"another file", moved, 0},
-      {"made again", reborn, 0},
-      {"directory", dir, 0},
-      {"link", link, kRemovedFile},
-      {"held open", held, 0},
-      {"link followed", followed, 0},
+      {"writable", true, listed, false, false, 0222, false, false, 1, kRemovedFile},
+      {"owner only", true, listed, false, false, 0200, false, false, 1, kRemovedFile},
+      {"group only", true, listed, false, false, 0020, false, false, 1, kRemovedFile},
+      {"others only", true, listed, false, false, 0002, false, false, 1, kRemovedFile},
+      {"read-only", true, listed, false, false, 0, false, false, 1, 0},
+      {"hard link", true, listed, false, false, 0222, false, false, 2, kRemovedName},
+      {"vanished", false, listed, false, false, 0222, false, false, 1, 0},
+      {"another file", true, {1, 9, 3}, false, false, 0222, false, false, 1, 0},
+      {"made again", true, {1, 2, 4}, false, false, 0222, false, false, 1, 0},
+      {"directory", true, listed, true, false, 0222, false, false, 1, 0},
+      {"link", true, listed, false, true, 0, false, false, 1, kRemovedFile},
+      {"held open", true, listed, false, false, 0222, true, false, 1, 0},
+      {"link followed", true, listed, false, false, 0222, false, true, 1, 0},
   };
-  for (const auto& c : cases) EXPECT_EQ(RemovalVerdict(c.now, listed), c.expected) << c.what;
-}
-
-TEST(RemovalPolicyTest, CreationIsTheBirthElseTheOlderOfWriteAndChange) {
-  EXPECT_EQ(CreationSeconds(true, 5, 3, 4), 5);
+  for (const auto& c : cases) {
+    const RemovalFacts now{c.known,     c.id,       c.directory, c.link,
+                           c.writeBits, c.heldOpen, c.otherFile, c.links};
+    EXPECT_EQ(RemovalVerdict(now, listed), c.expected) << c.what;
+  }
+  EXPECT_EQ(CreationSeconds(true, 5, 3, 4), 5);  // the birth time where one is kept
   EXPECT_EQ(CreationSeconds(false, 5, 3, 4), 3);
   EXPECT_EQ(CreationSeconds(false, 5, 7, 4), 4);
 }
