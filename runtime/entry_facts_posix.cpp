@@ -128,3 +128,23 @@ bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) noexcept {
 bool RemoveName(int dirFd, const char* name) {
   return FileSystemCallTable().unlinkat(dirFd, name, 0) == 0;
 }
+
+const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
+  if (!state.factsLoaded) {
+    state.facts = ReadFacts(dirFd, entry.name);
+    state.factsLoaded = true;
+  }
+  return state.facts;
+}
+
+int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
+  if (state.type != 0) return state.type;
+  bool isDirectory = entry.rank < 2;
+  if (!isDirectory) {
+    const EntryFacts& facts = FactsOf(dirFd, entry, state);
+    isDirectory = facts.known && S_ISDIR(facts.mode);
+    if (facts.known && S_ISLNK(facts.mode)) isDirectory = LinkTargetIsDirectory(dirFd, entry.name);
+  }
+  state.type = isDirectory ? kDirectoryType : kFileType;
+  return state.type;
+}

@@ -46,3 +46,24 @@ bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) noexcept;
 
 // Removes the name; false when the system refuses.
 bool RemoveName(int dirFd, const char* name);
+
+// An entry as the queries see it. Its type comes from its facts, read when
+// asked, not from readdir: the entry may have been swapped since.
+struct EntryView {
+  std::u16string_view name;
+  unsigned char rank;
+};
+
+// Facts about one entry, gathered lazily and kept while it is current.
+struct EntryState {
+  bool factsLoaded = false;
+  EntryFacts facts;
+  int type = 0;
+};
+
+// The entry's facts, read at the first question and kept in `state`.
+const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state);
+
+// kDirectoryType for a directory or a link to one, kFileType for everything
+// else; told by the same statx that gives the entry's other facts.
+int TypeOf(int dirFd, const EntryView& entry, EntryState& state);

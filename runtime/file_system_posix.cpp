@@ -34,20 +34,6 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
-// An entry as the queries see it. Its type comes from its facts, read when
-// asked, not from readdir: the entry may have been swapped since.
-struct EntryView {
-  std::u16string_view name;
-  unsigned char rank;
-};
-
-// Facts about one entry, gathered lazily and kept while it is current.
-struct EntryState {
-  bool factsLoaded = false;
-  EntryFacts facts;
-  int type = 0;
-};
-
 struct Scan {
   int dirFd = -1;  // owned by the descriptor registry, not by the scan
   int64_t utcOffset = 0;
@@ -125,28 +111,6 @@ void StartPrefetch(Scan& scan) {
         return facts.known;
       },
       FileSystemCallTable().startThread);
-}
-
-const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
-  if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, entry.name);
-    state.factsLoaded = true;
-  }
-  return state.facts;
-}
-
-// A directory or a link to one is a directory; everything else is a file.
-// Told by the same statx that gives the entry's other facts.
-int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
-  if (state.type != 0) return state.type;
-  bool isDirectory = entry.rank < 2;
-  if (!isDirectory) {
-    const EntryFacts& facts = FactsOf(dirFd, entry, state);
-    isDirectory = facts.known && S_ISDIR(facts.mode);
-    if (facts.known && S_ISLNK(facts.mode)) isDirectory = LinkTargetIsDirectory(dirFd, entry.name);
-  }
-  state.type = isDirectory ? kDirectoryType : kFileType;
-  return state.type;
 }
 
 // The scan under `number` with a current entry, or nullptr; the service
