@@ -205,14 +205,10 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
   const auto it = std::find_if(entries.begin(), entries.end(),
                                [&](const fake::Entry& entry) { return entry.name == name; });
   if (it == entries.end()) return 0;
-  RemovalFacts now;
-  now.known = true;
-  now.id = FileId{0, it->id};
-  now.directory = it->type == kDirectoryType;
-  now.writeBits = 0222;
-  now.links = static_cast<uint64_t>(
-      std::count_if(entries.begin(), entries.end(),
-                    [&](const fake::Entry& other) { return other.id == it->id; }));
+  const auto links = std::count_if(entries.begin(), entries.end(),
+                                   [&](const fake::Entry& other) { return other.id == it->id; });
+  const RemovalFacts now{true,  {0, it->id}, it->type == kDirectoryType,  false, 0222,
+                         false, false,       static_cast<uint64_t>(links)};
   const int verdict = RemovalVerdict(now, id);
   if (verdict != 0) entries.erase(it);
   return verdict;

@@ -357,12 +357,11 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
                                               LPVOID buffer, DWORD size) -> BOOL {
     if (kind != FileIdExtdDirectoryRestartInfo && kind != FileIdExtdDirectoryInfo)
       return GetFileInformationByHandleEx(handle, kind, buffer, size);
-    const std::vector<std::vector<Text>> batches = {{u"a", u"odd", u"seven.7"}, {u"x.y"}};
-    if (++fetches > 2) {
+    const Names names = ++fetches == 1 ? Names{u"a", u"odd", u"seven.7"} : Names{u"x.y"};
+    if (fetches > 2) {
       SetLastError(ERROR_NO_MORE_FILES);
       return FALSE;
     }
-    const std::vector<Text>& names = batches[fetches - 1];
     BYTE* at = static_cast<BYTE*>(buffer);
     for (size_t i = 0; i < names.size(); ++i) {
       auto* record = reinterpret_cast<FILE_ID_EXTD_DIR_INFO*>(at);
