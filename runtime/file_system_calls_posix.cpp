@@ -18,8 +18,8 @@ bool StartThread(std::thread& worker, std::function<void()> body) {
 }  // namespace
 
 FileSystemCalls SystemFileSystemCalls() {
-  return {::openat, ::fdopendir, ::readdir,  ::closedir, ::close,
-          ::statx,  ::fstatat,   ::unlinkat, StartThread};
+  return {::openat, ::fdopendir, ::readdir,  ::closedir,   ::close,
+          ::statx,  ::fstatat,   ::unlinkat, ::readlinkat, StartThread};
 }
 
 FileSystemCalls& FileSystemCallTable() {

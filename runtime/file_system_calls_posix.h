@@ -17,6 +17,7 @@ struct FileSystemCalls {
   int (*statx)(int dirFd, const char* path, int flags, unsigned mask, struct statx* info);
   int (*fstatat)(int dirFd, const char* path, struct stat* info, int flags);
   int (*unlinkat)(int dirFd, const char* path, int flags);
+  ssize_t (*readlinkat)(int dirFd, const char* path, char* target, size_t size);
   ThreadStart startThread;
 };
 
