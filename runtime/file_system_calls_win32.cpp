@@ -20,7 +20,11 @@ FileSystemCalls SystemFileSystemCalls() {
           GetFileInformationByHandleEx,
           SetFileInformationByHandle,
           GetFinalPathNameByHandleW,
-          CloseHandle};
+          CloseHandle,
+          FindFirstFileW,
+          FindClose,
+          GetFileAttributesW,
+          GetDriveTypeW};
 }
 
 FileSystemCalls& FileSystemCallTable() {

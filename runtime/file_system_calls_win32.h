@@ -1,4 +1,4 @@
-// Every system call the Windows file-system service makes on an open handle,
+// Every file-system call the Windows file-system service makes,
 // through one table, so that a test can answer them from memory or make them
 // fail on cue.
 #pragma once
@@ -17,6 +17,11 @@ struct FileSystemCalls {
   BOOL(WINAPI* setInformation)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
   DWORD(WINAPI* finalPath)(HANDLE, LPWSTR, DWORD, DWORD);
   BOOL(WINAPI* closeHandle)(HANDLE);
+  // What a path names, for path facts.
+  HANDLE(WINAPI* findFirst)(LPCWSTR, LPWIN32_FIND_DATAW);
+  BOOL(WINAPI* findClose)(HANDLE);
+  DWORD(WINAPI* attributes)(LPCWSTR);
+  UINT(WINAPI* driveType)(LPCWSTR);
 };
 
 // The table the service calls through; the system's own calls unless a test

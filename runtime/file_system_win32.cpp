@@ -139,7 +139,7 @@ bool IsCandidateName(const Scan& scan, const Text& name) {
 
 // -2 for a drive root that exists, -1 otherwise.
 int64_t DriveAnswer(const wchar_t* root) {
-  return GetDriveTypeW(root) > DRIVE_NO_ROOT_DIR ? kDirectorySize : kNothingThere;
+  return FileSystemCallTable().driveType(root) > DRIVE_NO_ROOT_DIR ? kDirectorySize : kNothingThere;
 }
 
 int64_t SizeOf(const WIN32_FIND_DATAW& entry) {
@@ -173,15 +173,15 @@ int64_t PathSize(const Text& path) noexcept {
   while (length > 0 && IsSeparator(work[length - 1])) work[--length] = L'\0';
   if (length == 0) return kNothingThere;
   WIN32_FIND_DATAW entry;
-  HANDLE search = FindFirstFileW(work, &entry);
+  HANDLE search = FileSystemCallTable().findFirst(work, &entry);
   if (search != INVALID_HANDLE_VALUE) {
-    FindClose(search);
+    FileSystemCallTable().findClose(search);
     return IsDirectory(entry.dwFileAttributes) ? kDirectorySize : SizeOf(entry);
   }
   const bool network = work[0] == L'\\' && work[1] == L'\\';
   const bool parent = work[0] == L'.' && work[1] == L'.';
   if (!network && !parent) return kNothingThere;
-  const DWORD attributes = GetFileAttributesW(work);
+  const DWORD attributes = FileSystemCallTable().attributes(work);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     return IsDirectory(attributes) ? kDirectorySize : kNothingThere;
   }
