@@ -77,32 +77,28 @@ bool ListNames(int dirFd, const std::function<void(const Text&, const Text&)>& o
   return true;
 }
 
-EntryFacts ReadFacts(int dirFd, const char* name) noexcept {
+EntryFacts ReadFacts(int dirFd, const char* name) {
   const FileSystemCalls& calls = FileSystemCallTable();
-  try {
-    struct statx info {};
-    if (calls.statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) ==
-        0) {
-      EntryFacts facts;
-      facts.known = true;
-      facts.mode = info.stx_mode;
-      facts.links = info.stx_nlink;
-      facts.size = static_cast<int64_t>(info.stx_size);
-      facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
-      facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
-                        static_cast<uint64_t>(info.stx_ino), IdentityStamp(info)};
-      facts.birth = info.stx_btime.tv_sec;
-      facts.access = info.stx_atime.tv_sec;
-      facts.write = info.stx_mtime.tv_sec;
-      facts.change = info.stx_ctime.tv_sec;
-      return facts;
-    }
-    // Kernels or sandboxes without statx still answer fstatat (no birth time).
-    struct stat plain {};
-    if (errno == ENOSYS && calls.fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
-      return FactsFromStat(plain);
-    }
-  } catch (const std::bad_alloc&) {
+  struct statx info {};
+  if (calls.statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
+    EntryFacts facts;
+    facts.known = true;
+    facts.mode = info.stx_mode;
+    facts.links = info.stx_nlink;
+    facts.size = static_cast<int64_t>(info.stx_size);
+    facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
+    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
+                      static_cast<uint64_t>(info.stx_ino), IdentityStamp(info)};
+    facts.birth = info.stx_btime.tv_sec;
+    facts.access = info.stx_atime.tv_sec;
+    facts.write = info.stx_mtime.tv_sec;
+    facts.change = info.stx_ctime.tv_sec;
+    return facts;
+  }
+  // Kernels or sandboxes without statx still answer fstatat (no birth time).
+  struct stat plain {};
+  if (errno == ENOSYS && calls.fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
+    return FactsFromStat(plain);
   }
   return EntryFacts{};
 }

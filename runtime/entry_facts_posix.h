@@ -37,8 +37,9 @@ std::string NameBytes(std::u16string_view name);
 bool ListNames(int dirFd, const std::function<void(const Text&, const Text&)>& onName);
 
 // The facts of the entry `name` in the directory; unknown when it can't be
-// read, or no memory is left to ask.
-EntryFacts ReadFacts(int dirFd, const char* name) noexcept;
+// read.
+EntryFacts ReadFacts(int dirFd, const char* name);
+// The same for a name as text; also unknown when no memory is left to ask.
 EntryFacts ReadFacts(int dirFd, std::u16string_view name) noexcept;
 
 // Whether a link's target is a directory.
