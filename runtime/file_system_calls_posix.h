@@ -1,5 +1,7 @@
-// Every system call the POSIX file-system service makes, through one table,
-// so that a test can answer them from memory or make them fail on cue.
+// The calls the POSIX file-system service makes to list, examine and remove
+// entries and to walk a path, through one table, so that a test can answer
+// them from memory or make them fail on cue. (The /proc walk for open files
+// and the one-call openat2 attempt call the system directly.)
 #pragma once
 
 #include <dirent.h>

@@ -19,8 +19,8 @@ struct RemovalFacts {
 };
 
 // kRemovedFile or kRemovedName (what a removal frees) when the name may go,
-// 0 when it stays: it holds no longer the file `listed` names, or a file
-// that must not be deleted.
+// 0 when it stays: it no longer holds the file `listed` names, or it holds a
+// file that must not be deleted.
 int RemovalVerdict(const RemovalFacts& now, const FileId& listed);
 
 // Seconds of a file's creation: its birth time where the file system keeps
