@@ -1,6 +1,7 @@
 // The tool's only contact with the file system: what a path names, the
 // entries of one directory that match a pattern, and the removal of a file.
-// Failures are answered with plain values; nothing is printed.
+// Failures are answered with plain values, also when memory runs out;
+// nothing is printed and nothing is thrown.
 #pragma once
 
 #include <cstdint>
@@ -23,32 +24,32 @@ enum TimeSelector : int { TimeCreated = 0, TimeAccessed = 1, TimeModified = 2 };
 
 // Size of the file the path names (its first match when the last component
 // holds wildcards); -2 for a directory or drive; -1 when nothing usable.
-int64_t PathSize(const Text& path);
+int64_t PathSize(const Text& path) noexcept;
 
 // Starts scan `number` of `directory` with `pattern` (empty: "*.*"). Nonzero
 // when a scan is open (it may have no entries), 0 when it could not start.
-int OpenScan(int number, const Text& directory, const Text& pattern);
+int OpenScan(int number, const Text& directory, const Text& pattern) noexcept;
 
 // Makes the next entry current; 0 at the end or without a scan.
-int NextEntry(int number);
+int NextEntry(int number) noexcept;
 
 // kFileType, kDirectoryType, or 0 without a scan.
-int EntryType(int number);
+int EntryType(int number) noexcept;
 
 // The current entry's name; empty without a scan.
-Text EntryName(int number);
+Text EntryName(int number) noexcept;
 
 // The current entry's name without a copy: it stays valid and unchanged until
 // CloseAllScans, also after CloseScan, so a caller that keeps every name of a
 // large directory needs no storage of its own. Empty without a scan.
-std::u16string_view EntryNameView(int number);
+std::u16string_view EntryNameView(int number) noexcept;
 
 // The current entry's size in bytes; 0 without a scan.
-int64_t EntrySize(int number);
+int64_t EntrySize(int number) noexcept;
 
 // Date value of the current entry's time (a TimeSelector). 0 without a scan
 // or when the time can't be converted, -1 outside the range of date values.
-int64_t EntryDate(int number, int selector);
+int64_t EntryDate(int number, int selector) noexcept;
 
 // What names one file while it exists: the device or volume and the inode or
 // file ID. A name that later holds another file has another identity.
@@ -65,13 +66,13 @@ struct FileId {
 
 // Identity of the current entry; 0 when its facts can't be read (it vanished
 // or can't be examined), and such an entry is no candidate.
-int EntryId(int number, FileId& id);
+int EntryId(int number, FileId& id) noexcept;
 
 // Ends scan `number`; a number without a scan is ignored.
-void CloseScan(int number);
+void CloseScan(int number) noexcept;
 
 // Ends every scan and releases what the service still holds.
-void CloseAllScans();
+void CloseAllScans() noexcept;
 
 // What RemoveFile answers when it removed the name: kRemovedFile when that
 // was the file's last name (its space is free), kRemovedName when other hard
@@ -82,7 +83,7 @@ inline constexpr int kRemovedFile = 2;
 // Deletes one file when its name still holds the file `id` names; nonzero on
 // success (kRemovedName or kRemovedFile), 0 otherwise. Read-only files,
 // directories and, on POSIX, files a process holds open are never deleted.
-int RemoveFile(const Text& path, const FileId& id);
+int RemoveFile(const Text& path, const FileId& id) noexcept;
 
 // Nonzero when a scan of this run had to leave entries out for want of memory.
-int ScansLostEntries();
+int ScansLostEntries() noexcept;

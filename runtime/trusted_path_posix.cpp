@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/file_system_calls_posix.h"
+
 namespace {
 
 constexpr int kDirectoryFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -46,30 +48,32 @@ void PushComponents(std::string_view path, std::vector<std::string>& pending) {
 // target). False when the step fails; `refused` tells a stranger's link.
 bool Step(int& current, const std::string& name, std::vector<std::string>& pending, int& links,
           bool& refused) {
-  const int next = openat(current, name.c_str(), kDirectoryFlags);
+  const FileSystemCalls& calls = FileSystemCallTable();
+  const int next = calls.openat(current, name.c_str(), kDirectoryFlags);
   if (next >= 0) {
-    close(current);
+    calls.close(current);
     current = next;
     return true;
   }
   if (errno != ENOTDIR && errno != ELOOP) return false;
-  const int link = openat(current, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  const int link = calls.openat(current, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
   if (link < 0) return false;
   struct stat info {};
   char target[PATH_MAX];
   ssize_t length = -1;
-  if (fstat(link, &info) == 0 && S_ISLNK(info.st_mode)) {
+  if (calls.fstatat(link, "", &info, AT_EMPTY_PATH) == 0 && S_ISLNK(info.st_mode)) {
     refused = !TrustedLinkOwner(info.st_uid);
-    if (!refused && ++links <= kMaxTrustedLinks) length = readlinkat(link, "", target, PATH_MAX);
+    if (!refused && ++links <= kMaxTrustedLinks)
+      length = calls.readlinkat(link, "", target, PATH_MAX);
   }
-  close(link);
+  calls.close(link);
   if (length <= 0 || length >= PATH_MAX) return false;
   const std::string_view text(target, static_cast<size_t>(length));
   PushComponents(text, pending);
   if (text.front() != '/') return true;
-  const int root = open("/", kDirectoryFlags);
+  const int root = calls.openat(AT_FDCWD, "/", kDirectoryFlags);
   if (root < 0) return false;
-  close(current);
+  calls.close(current);
   current = root;
   return true;
 }
@@ -82,19 +86,20 @@ bool TrustedLinkOwner(uid_t owner) {
 
 TrustedDirectory OpenTrustedDirectory(int startFd, std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return {};
+  const FileSystemCalls& calls = FileSystemCallTable();
   const std::string text(path.empty() ? std::string_view(".") : path);
   if (const int fd = OpenWithoutLinks(startFd, text); fd >= 0) return {fd, false};
   std::vector<std::string> pending;
   PushComponents(text, pending);
-  int current =
-      text.front() == '/' ? open("/", kDirectoryFlags) : openat(startFd, ".", kDirectoryFlags);
+  int current = text.front() == '/' ? calls.openat(AT_FDCWD, "/", kDirectoryFlags)
+                                    : calls.openat(startFd, ".", kDirectoryFlags);
   int links = 0;
   bool refused = false;
   while (current >= 0 && !pending.empty()) {
     const std::string name = std::move(pending.back());
     pending.pop_back();
     if (!Step(current, name, pending, links, refused)) {
-      close(current);
+      calls.close(current);
       return {-1, refused};
     }
   }

@@ -8,6 +8,7 @@
 #include "runtime/console.h"
 #include "runtime/dates.h"
 #include "runtime/file_system.h"
+#include "runtime/fs/removal_policy.h"
 #include "runtime/parameters.h"
 #include "runtime/wildcard.h"
 
@@ -138,7 +139,7 @@ Text ProgramName() {
   return u"cleanup";
 }
 
-int64_t PathSize(const Text& path) {
+int64_t PathSize(const Text& path) noexcept {
   if (path == directory().path) return kDirectorySize;
   for (const fake::Entry& entry : directory().entries) {
     if (directory().path + u"/" + entry.name == path) {
@@ -148,7 +149,7 @@ int64_t PathSize(const Text& path) {
   return kNothingThere;
 }
 
-int OpenScan(int, const Text& dir, const Text& pattern) {
+int OpenScan(int, const Text& dir, const Text& pattern) noexcept {
   fake::scan = fake::Scan();
   if (dir != directory().path) return 0;
   fake::scan.open = true;
@@ -159,61 +160,61 @@ int OpenScan(int, const Text& dir, const Text& pattern) {
   return 1;
 }
 
-int NextEntry(int) {
+int NextEntry(int) noexcept {
   if (!fake::scan.open || fake::scan.next >= fake::scan.matches.size()) return 0;
   fake::scan.current = fake::scan.matches[fake::scan.next++];
   return 1;
 }
 
-int EntryType(int) {
+int EntryType(int) noexcept {
   return fake::scan.current != nullptr ? fake::scan.current->type : 0;
 }
-Text EntryName(int) {
+Text EntryName(int) noexcept {
   return fake::scan.current != nullptr ? fake::scan.current->name : Text();
 }
-std::u16string_view EntryNameView(int number) {
+std::u16string_view EntryNameView(int number) noexcept {
   // Copies that outlive the entries, which RemoveFile erases.
   static std::deque<Text> kept;
   if (fake::scan.current == nullptr) return std::u16string_view();
   kept.push_back(EntryName(number));
   return kept.back();
 }
-int64_t EntrySize(int) {
+int64_t EntrySize(int) noexcept {
   return fake::scan.current != nullptr ? fake::scan.current->size : 0;
 }
-int64_t EntryDate(int, int) {
+int64_t EntryDate(int, int) noexcept {
   return fake::scan.current != nullptr ? fake::scan.current->created : 0;
 }
-int EntryId(int, FileId& id) {
+int EntryId(int, FileId& id) noexcept {
   if (fake::scan.current == nullptr || !fake::scan.current->readable) return 0;
   id = FileId{0, fake::scan.current->id};
   return 1;
 }
-void CloseScan(int) {
+void CloseScan(int) noexcept {
   fake::scan = fake::Scan();
 }
-void CloseAllScans() {
+void CloseAllScans() noexcept {
   fake::scan = fake::Scan();
 }
 
-int RemoveFile(const Text& path, const FileId& id) {
+int RemoveFile(const Text& path, const FileId& id) noexcept {
   fake::removed().push_back(path);
   Text name = FilePart(path);
   if (directory().undeletable.count(name) != 0) return 0;
   auto& entries = directory().entries;
-  for (auto it = entries.begin(); it != entries.end(); ++it) {
-    if (it->name == name && it->type == kFileType && it->id == id.file) {
-      entries.erase(it);
-      const bool linked =
-          std::any_of(entries.begin(), entries.end(),
-                      [&](const fake::Entry& other) { return other.id == id.file; });
-      return linked ? kRemovedName : kRemovedFile;
-    }
-  }
-  return 0;
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const fake::Entry& entry) { return entry.name == name; });
+  if (it == entries.end()) return 0;
+  const auto links = std::count_if(entries.begin(), entries.end(),
+                                   [&](const fake::Entry& other) { return other.id == it->id; });
+  const RemovalFacts now{true,  {0, it->id}, it->type == kDirectoryType,  false, 0222,
+                         false, false,       static_cast<uint64_t>(links)};
+  const int verdict = RemovalVerdict(now, id);
+  if (verdict != 0) entries.erase(it);
+  return verdict;
 }
 
-int ScansLostEntries() {
+int ScansLostEntries() noexcept {
   const auto& entries = directory().entries;
   return std::any_of(entries.begin(), entries.end(), [](const fake::Entry& e) { return e.lost; });
 }

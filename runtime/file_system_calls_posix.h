@@ -1,0 +1,31 @@
+// The calls the POSIX file-system service makes to list, examine and remove
+// entries and to walk a path, through one table, so that a test can answer
+// them from memory or make them fail on cue. (The /proc walk for open files
+// and the one-call openat2 attempt call the system directly.)
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "runtime/fs/facts_prefetch.h"
+
+struct FileSystemCalls {
+  int (*openat)(int dirFd, const char* path, int flags, ...);
+  DIR* (*fdopendir)(int fd);
+  dirent* (*readdir)(DIR* dir);
+  int (*closedir)(DIR* dir);
+  int (*close)(int fd);
+  int (*statx)(int dirFd, const char* path, int flags, unsigned mask, struct statx* info);
+  int (*fstatat)(int dirFd, const char* path, struct stat* info, int flags);
+  int (*unlinkat)(int dirFd, const char* path, int flags);
+  ssize_t (*readlinkat)(int dirFd, const char* path, char* target, size_t size);
+  ThreadStart startThread;
+};
+
+// The table the service calls through; the system's own calls unless a test
+// has put others in.
+FileSystemCalls& FileSystemCallTable();
+
+// The system's own calls.
+FileSystemCalls SystemFileSystemCalls();
