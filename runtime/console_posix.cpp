@@ -1,12 +1,13 @@
 // Console on POSIX. A terminal gets UTF-8; redirected output gets UTF-16LE
 // units with no byte-order mark. Redirected input is UTF-16LE or UTF-8 lines,
-// told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM keep their
-// default action and end the tool at once, except while a file is removed.
+// told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM end the tool at
+// once by their default action, except while a file is removed.
 #include <errno.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -58,30 +59,54 @@ void PrepareTerminal() {
   tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 
+// Stop signals during a removal: 0 outside one, 1 while one is under way,
+// kHeldBase + the signal's number once a signal came during it. A flag, not
+// the signal mask, so a removal costs no system call of its own.
+constexpr int kHeldBase = 100;
+std::atomic<int> stopState{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+// Ends the process by the signal's default action, as if it had no handler.
+void EndBySignal(int number) {
+  signal(number, SIG_DFL);
+  raise(number);  // in a handler, delivered as soon as the handler returns
+}
+
+void OnStopSignal(int number) {
+  int expected = 1;
+  if (stopState.compare_exchange_strong(expected, kHeldBase + number)) return;
+  if (expected >= kHeldBase) return;  // one held signal is enough
+  EndBySignal(number);
+}
+
+// Catches a stop signal, unless it was ignored when the tool started (as
+// nohup and background jobs of a shell leave SIGHUP or SIGINT).
+void CatchStopSignal(int number) {
+  struct sigaction action {};
+  if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
+  action = {};
+  action.sa_handler = OnStopSignal;
+  action.sa_flags = SA_RESTART;
+  sigemptyset(&action.sa_mask);
+  sigaction(number, &action, nullptr);
+}
+
 }  // namespace
 
 int InitConsole() {
   signal(SIGPIPE, SIG_IGN);
+  for (const int number : {SIGINT, SIGTERM, SIGHUP}) CatchStopSignal(number);
   OutputIsTerminal();
   return 1;
 }
 
-// The signals that end the run; their default action stays.
-sigset_t StopSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, number);
-  return signals;
-}
-
 void HoldStopSignals() {
-  const sigset_t signals = StopSignals();
-  sigprocmask(SIG_BLOCK, &signals, nullptr);
+  stopState.store(1);
 }
 
 void ReleaseStopSignals() {
-  const sigset_t signals = StopSignals();
-  sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+  const int state = stopState.exchange(0);
+  if (state >= kHeldBase) EndBySignal(state - kHeldBase);
 }
 
 bool OutputIsTerminal() {

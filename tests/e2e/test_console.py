@@ -186,3 +186,8 @@ def test_stopped_batch_run_names_every_file_it_removed(tmp_path):
         ok = {l.split(" ")[1] for l in lines if l.endswith(" wird gelöscht. OK!")}
         assert ok == set(names) - set(os.listdir(d)), "attempt %d" % attempt
         make_files(d, {n: 0 for n in ok})
+    # A signal ignored when the tool started (nohup) stays ignored.
+    proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=subprocess.DEVNULL,
+                            preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+    proc.send_signal(signal.SIGHUP)
+    assert proc.wait() == 0 and os.listdir(d) == []
