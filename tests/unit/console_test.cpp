@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "fakes/scripted_reads.h"
 
 namespace {
 
@@ -86,34 +87,8 @@ TEST(ConsoleTest, OutputIsWrittenLineByLine) {
   }
 }
 
-// Scripted bytes of a terminal: each read hands out one byte; an empty
-// string stands for Ctrl+D on an empty line.
-class TypedBytes {
- public:
-  explicit TypedBytes(std::vector<std::string> reads) : reads_(std::move(reads)) {}
-
-  ByteRead Read(char* buffer, size_t size) {
-    ++calls;
-    if (next_ >= reads_.size()) return {ByteRead::kError, 0};
-    std::string& piece = reads_[next_];
-    if (piece.empty()) {
-      ++next_;
-      return {ByteRead::kEnd, 0};
-    }
-    const size_t count = std::min(size, piece.size());
-    std::memcpy(buffer, piece.data(), count);
-    piece.erase(0, count);
-    if (piece.empty()) ++next_;
-    return {ByteRead::kData, count};
-  }
-
-  int calls = 0;
-
- private:
-  std::vector<std::string> reads_;
-  size_t next_ = 0;
-};
-
+// Each string is one read of a terminal; an empty one stands for Ctrl+D on
+// an empty line. A read past them fails.
 TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
   const std::string longLine = std::string("N") + std::string(4095, 'x') + "Y\n";
   const struct {
@@ -134,10 +109,11 @@ TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TypedBytes typed(c.reads);
-    const ByteReader read = [&typed](char* buffer, size_t size) {
-      return typed.Read(buffer, size);
-    };
+    std::vector<Step> steps;
+    for (const std::string& bytes : c.reads)
+      steps.push_back({bytes.empty() ? ByteRead::kEnd : ByteRead::kData, bytes});
+    ScriptedReader typed(steps, ByteRead::kError);
+    const ByteReader read = typed.Reader();
     TerminalInput state;
     for (const Text& answer : c.answers) EXPECT_EQ(ReadTerminalLine(state, read), answer);
     if (std::string(c.name) == "Ctrl+D") {
@@ -145,24 +121,6 @@ TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
     }
   }
 }
-
-// What ReadConsoleW hands out in line mode: the line and CR LF, in pieces of
-// at most the units asked for; the rest of a line waits for the next read.
-class ConsoleLines {
- public:
-  explicit ConsoleLines(const Text& typed) : typed_(typed) {}
-
-  bool Read(char16_t* buffer, size_t size, size_t* received) {
-    const size_t count = std::min(size, typed_.find(u'\n') + 1);
-    std::copy_n(typed_.begin(), count, buffer);
-    typed_.erase(0, count);
-    *received = count;
-    return true;
-  }
-
- private:
-  Text typed_;
-};
 
 TEST(ConsoleTest, ConsoleLinesLongerThanOneReadAreDropped) {
   const Text x(4095, u'x');
@@ -179,9 +137,14 @@ TEST(ConsoleTest, ConsoleLinesLongerThanOneReadAreDropped) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ConsoleLines console(c.typed);
-    const UnitReader read = [&console](char16_t* buffer, size_t size, size_t* received) {
-      return console.Read(buffer, size, received);
+    // What ReadConsoleW hands out in line mode: the line and CR LF, in pieces
+    // of at most the units asked for; the rest of a line waits for the next read.
+    Text typed = c.typed;
+    const UnitReader read = [&typed](char16_t* buffer, size_t size, size_t* received) {
+      *received = std::min(size, typed.find(u'\n') + 1);
+      std::copy_n(typed.begin(), *received, buffer);
+      typed.erase(0, *received);
+      return true;
     };
     for (const Text& answer : c.answers) {
       Text line;
