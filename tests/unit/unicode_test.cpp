@@ -43,11 +43,6 @@ TEST(UnicodeTest, TextFromBytesDecodesValidAndEscapesEachInvalidByte) {
   }
 }
 
-TEST(UnicodeTest, TextFromBytesDecodesLiterals) {
-  EXPECT_EQ(TextFromBytes("Datei \xC3\xA4.log wird gel\xC3\xB6scht."),
-            u"Datei \u00E4.log wird gel\u00F6scht.");
-}
-
 struct EncodeCase {
   const char* name;
   Text text;
