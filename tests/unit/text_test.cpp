@@ -27,7 +27,6 @@ TEST(Text, ParseIntegerReadsSignsAndBases) {
       {u"-42", -42},
       {u"- 42", 0},
       {u"--42", 0},
-      {u"+-42", 0},
       {u"\n42", 0},
       {u"\u00A042", 0},
       {u"4 2", 4},
