@@ -42,22 +42,16 @@ TEST(ConsoleTest, PosixOutputShowsLayoutCharactersAndUndecodableBytesAsQuestionM
   }
 }
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (int value : values) bytes.push_back(static_cast<char>(value));
-  return bytes;
-}
-
 TEST(ConsoleTest, Utf16leOutputIsAlwaysValid) {
   const struct {
     Text units;
     std::string bytes;
   } cases[] = {
-      {u"aä", Bytes({'a', 0, 0xE4, 0})},
-      {u"\U0001F600", Bytes({0x3D, 0xD8, 0x00, 0xDE})},    // a pair stays a pair
-      {u"b\xDCFF.", Bytes({'b', 0, 0xFD, 0xFF, '.', 0})},  // undecodable name byte
-      {Text(1, 0xD83D) + u"x", Bytes({0xFD, 0xFF, 'x', 0})},
-      {Text(1, 0xD83D), Bytes({0xFD, 0xFF})},
+      {u"aä", std::string("a\0\xE4\0", 4)},
+      {u"\U0001F600", std::string("\x3D\xD8\0\xDE", 4)},  // a pair stays a pair
+      {u"b\xDCFF.", std::string("b\0\xFD\xFF.\0", 6)},    // undecodable name byte
+      {Text(1, 0xD83D) + u"x", std::string("\xFD\xFFx\0", 4)},
+      {Text(1, 0xD83D), "\xFD\xFF"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Utf16leBytes(c.units.data(), c.units.size()), c.bytes);
