@@ -68,7 +68,6 @@ TEST(Text, FormatIntegerWritesPlainDecimal) {
   };
   const Case cases[] = {
       {0, u"0"},
-      {7, u"7"},
       {-7, u"-7"},
       {1048576, u"1048576"},
       {INT64_MAX, u"9223372036854775807"},
@@ -105,8 +104,6 @@ TEST(Text, CaseMappingKeepsLengthAndIgnoresLocale) {
   };
   const Case cases[] = {
       {u".EXE", u".EXE", u".exe"},
-      {u"j", u"J", u"j"},
-      {u"y", u"Y", u"y"},
       {u"äöüÄÖÜ", u"ÄÖÜÄÖÜ", u"äöüäöü"},
       {u"ß", u"ß", u"ß"},
       {u"", u"", u""},
