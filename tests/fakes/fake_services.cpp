@@ -2,7 +2,6 @@
 #include "fakes/fake_services.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <deque>
 
 #include "runtime/console.h"
@@ -14,70 +13,54 @@
 
 namespace fake {
 
-Directory& directory() {
-  static Directory value;
-  return value;
-}
-int64_t& clock() {
-  static int64_t value = 0;
-  return value;
-}
-std::vector<Text>& removed() {
-  static std::vector<Text> value;
-  return value;
-}
-Text& output() {
-  static Text value;
-  return value;
-}
-std::deque<Text>& answers() {
-  static std::deque<Text> value;
-  return value;
-}
-std::vector<Text>& parameters() {
-  static std::vector<Text> value;
-  return value;
-}
-int& clockReads() {
-  static int value = 0;
-  return value;
-}
-
 namespace {
-
-size_t cursor = 0;
 
 struct Scan {
   bool open = false;
   std::vector<const Entry*> matches;
   size_t next = 0;
   const Entry* current = nullptr;
-} scan;
+};
+
+// Everything the fakes hold; Reset starts it afresh.
+struct State {
+  Directory directory;
+  int64_t clock = 0;
+  int clockReads = 0;
+  std::vector<Text> removed;
+  Text output;
+  std::deque<Text> answers;
+  std::vector<Text> parameters;
+  size_t cursor = 0;  // of the next parameter
+  Scan scan;
+} state;
 
 }  // namespace
 
-void Reset() {
-  directory() = Directory();
-  clock() = 0;
-  clockReads() = 0;
-  removed().clear();
-  output().clear();
-  answers().clear();
-  parameters().clear();
-  cursor = 0;
-  scan = Scan();
+Directory& directory() {
+  return state.directory;
+}
+int64_t& clock() {
+  return state.clock;
+}
+std::vector<Text>& removed() {
+  return state.removed;
+}
+Text& output() {
+  return state.output;
+}
+std::deque<Text>& answers() {
+  return state.answers;
+}
+std::vector<Text>& parameters() {
+  return state.parameters;
+}
+int& clockReads() {
+  return state.clockReads;
 }
 
-void Replace(const Text& name) {
-  uint64_t unused = 1;
-  for (const Entry& entry : directory().entries) unused = std::max(unused, entry.id + 1);
-  for (Entry& entry : directory().entries) {
-    if (entry.name == name) {
-      entry.id = unused;
-      return;
-    }
-  }
-  ADD_FAILURE() << "no entry " << ::testing::PrintToString(name) << " to replace";
+void Reset() {
+  state = State();
 }
 
 std::vector<Text> OutputLines() {
@@ -129,8 +112,8 @@ int64_t ParameterCount() {
   return static_cast<int64_t>(fake::parameters().size());
 }
 Text NextParameter() {
-  if (fake::cursor >= fake::parameters().size()) return Text();
-  return fake::parameters()[fake::cursor++];
+  if (fake::state.cursor >= fake::parameters().size()) return Text();
+  return fake::parameters()[fake::state.cursor++];
 }
 Text ExecutablePath() {
   return u"/opt/tools/cleanup";
@@ -150,51 +133,51 @@ int64_t PathSize(const Text& path) noexcept {
 }
 
 int OpenScan(int, const Text& dir, const Text& pattern) noexcept {
-  fake::scan = fake::Scan();
+  fake::state.scan = fake::Scan();
   if (dir != directory().path) return 0;
-  fake::scan.open = true;
+  fake::state.scan.open = true;
   for (const fake::Entry& entry : directory().entries) {
     if (entry.lost) continue;
-    if (WildcardMatch(pattern, entry.name)) fake::scan.matches.push_back(&entry);
+    if (WildcardMatch(pattern, entry.name)) fake::state.scan.matches.push_back(&entry);
   }
   return 1;
 }
 
 int NextEntry(int) noexcept {
-  if (!fake::scan.open || fake::scan.next >= fake::scan.matches.size()) return 0;
-  fake::scan.current = fake::scan.matches[fake::scan.next++];
+  if (!fake::state.scan.open || fake::state.scan.next >= fake::state.scan.matches.size()) return 0;
+  fake::state.scan.current = fake::state.scan.matches[fake::state.scan.next++];
   return 1;
 }
 
 int EntryType(int) noexcept {
-  return fake::scan.current != nullptr ? fake::scan.current->type : 0;
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->type : 0;
 }
 Text EntryName(int) noexcept {
-  return fake::scan.current != nullptr ? fake::scan.current->name : Text();
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->name : Text();
 }
 std::u16string_view EntryNameView(int number) noexcept {
   // Copies that outlive the entries, which RemoveFile erases.
   static std::deque<Text> kept;
-  if (fake::scan.current == nullptr) return std::u16string_view();
+  if (fake::state.scan.current == nullptr) return std::u16string_view();
   kept.push_back(EntryName(number));
   return kept.back();
 }
 int64_t EntrySize(int) noexcept {
-  return fake::scan.current != nullptr ? fake::scan.current->size : 0;
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->size : 0;
 }
 int64_t EntryDate(int, int) noexcept {
-  return fake::scan.current != nullptr ? fake::scan.current->created : 0;
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->created : 0;
 }
 int EntryId(int, FileId& id) noexcept {
-  if (fake::scan.current == nullptr || !fake::scan.current->readable) return 0;
-  id = FileId{0, fake::scan.current->id};
+  if (fake::state.scan.current == nullptr || !fake::state.scan.current->readable) return 0;
+  id = FileId{0, fake::state.scan.current->id};
   return 1;
 }
 void CloseScan(int) noexcept {
-  fake::scan = fake::Scan();
+  fake::state.scan = fake::Scan();
 }
 void CloseAllScans() noexcept {
-  fake::scan = fake::Scan();
+  fake::state.scan = fake::Scan();
 }
 
 int RemoveFile(const Text& path, const FileId& id) noexcept {

@@ -44,10 +44,6 @@ int& clockReads();                // number of CurrentDate calls
 // Clears every fake.
 void Reset();
 
-// Between a scan and the deletion, the file called `name` is renamed away and
-// a new file made under its name: the name now holds another file identity.
-void Replace(const Text& name);
-
 // Base of the driver tests: every test starts with every fake cleared.
 class ServicesTest : public ::testing::Test {
  protected:

@@ -18,42 +18,24 @@ Text TextOf(const uint8_t* data, size_t size) {
   return text;
 }
 
-// The splitting rules as a state machine over single characters.
+// The splitting rules one character at a time: a space outside quotes ends a
+// token, a quote toggles quoting and belongs to no token, anything else joins
+// the current token (a new one after a space).
 std::vector<Text> ReferenceSplit(const Text& line) {
-  enum class State { kBetween, kUnquoted, kQuoted, kAfterQuote };
   std::vector<Text> tokens;
-  State state = State::kBetween;
+  bool inToken = false;
+  bool quoted = false;
   for (char16_t c : line) {
-    switch (state) {
-      case State::kBetween:
-      case State::kAfterQuote:
-        if (c == u' ') {
-          state = State::kBetween;
-        } else {
-          if (state == State::kBetween) tokens.emplace_back();
-          if (c == u'"') {
-            state = State::kQuoted;
-          } else {
-            tokens.back().push_back(c);
-            state = State::kUnquoted;
-          }
-        }
-        break;
-      case State::kUnquoted:
-        if (c == u' ')
-          state = State::kBetween;
-        else if (c == u'"')
-          state = State::kQuoted;
-        else
-          tokens.back().push_back(c);
-        break;
-      case State::kQuoted:
-        if (c == u'"')
-          state = State::kAfterQuote;
-        else
-          tokens.back().push_back(c);
-        break;
+    if (c == u' ' && !quoted) {
+      inToken = false;
+      continue;
     }
+    if (!inToken) tokens.emplace_back();
+    inToken = true;
+    if (c == u'"')
+      quoted = !quoted;
+    else
+      tokens.back().push_back(c);
   }
   return tokens;
 }

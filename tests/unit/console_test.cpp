@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include "fakes/scripted_reads.h"
 
 namespace {
 
@@ -41,22 +42,16 @@ TEST(ConsoleTest, PosixOutputShowsLayoutCharactersAndUndecodableBytesAsQuestionM
   }
 }
 
-std::string Bytes(std::initializer_list<int> values) {
-  std::string bytes;
-  for (int value : values) bytes.push_back(static_cast<char>(value));
-  return bytes;
-}
-
 TEST(ConsoleTest, Utf16leOutputIsAlwaysValid) {
   const struct {
     Text units;
     std::string bytes;
   } cases[] = {
-      {u"aä", Bytes({'a', 0, 0xE4, 0})},
-      {u"\U0001F600", Bytes({0x3D, 0xD8, 0x00, 0xDE})},    // a pair stays a pair
-      {u"b\xDCFF.", Bytes({'b', 0, 0xFD, 0xFF, '.', 0})},  // undecodable name byte
-      {Text(1, 0xD83D) + u"x", Bytes({0xFD, 0xFF, 'x', 0})},
-      {Text(1, 0xD83D), Bytes({0xFD, 0xFF})},
+      {u"aä", std::string("a\0\xE4\0", 4)},
+      {u"\U0001F600", std::string("\x3D\xD8\0\xDE", 4)},  // a pair stays a pair
+      {u"b\xDCFF.", std::string("b\0\xFD\xFF.\0", 6)},    // undecodable name byte
+      {Text(1, 0xD83D) + u"x", std::string("\xFD\xFFx\0", 4)},
+      {Text(1, 0xD83D), "\xFD\xFF"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Utf16leBytes(c.units.data(), c.units.size()), c.bytes);
@@ -86,46 +81,21 @@ TEST(ConsoleTest, OutputIsWrittenLineByLine) {
   }
 }
 
-// Scripted bytes of a terminal: each read hands out one byte; an empty
-// string stands for Ctrl+D on an empty line.
-class TypedBytes {
- public:
-  explicit TypedBytes(std::vector<std::string> reads) : reads_(std::move(reads)) {}
-
-  ByteRead Read(char* buffer, size_t size) {
-    ++calls;
-    if (next_ >= reads_.size()) return {ByteRead::kError, 0};
-    std::string& piece = reads_[next_];
-    if (piece.empty()) {
-      ++next_;
-      return {ByteRead::kEnd, 0};
-    }
-    const size_t count = std::min(size, piece.size());
-    std::memcpy(buffer, piece.data(), count);
-    piece.erase(0, count);
-    if (piece.empty()) ++next_;
-    return {ByteRead::kData, count};
-  }
-
-  int calls = 0;
-
- private:
-  std::vector<std::string> reads_;
-  size_t next_ = 0;
-};
-
+// Each string is what the terminal delivers, read a byte at a time; an empty
+// one stands for Ctrl+D on an empty line. A read past them fails.
 TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
   const std::string longLine = std::string("N") + std::string(4095, 'x') + "Y\n";
   const struct {
     const char* name;
     std::vector<std::string> reads;
     std::vector<Text> answers;
+    int calls = 0;  // when not 0: the reads made for the answers
   } cases[] = {
       {"lines", {"ja\n", "\n", "\xC3\xA4\r\n", "\xFF\n"}, {u"ja", u"", u"\u00E4", u"\xDCFF"}},
       {"Ctrl+Z line refuses only its prompt", {"\x1A\n", "j\n"}, {kMarker, u"j"}},
       // Ctrl+D refuses every later prompt; nothing more is read.
-      {"Ctrl+D", {"", "j\n"}, {kMarker, kMarker, kMarker}},
-      {"Ctrl+D after typed text", {"ab", "", "j\n"}, {u"ab", kMarker, kMarker}},
+      {"Ctrl+D", {"", "j\n"}, {kMarker, kMarker, kMarker}, 1},
+      {"Ctrl+D after typed text", {"ab", "", "j\n"}, {u"ab", kMarker, kMarker}, 3},
       {"rest of a long line dropped", {longLine, "j\n"}, {Text(u"N") + Text(4095, u'x'), u"j"}},
       {"four-byte character at the limit",
        {std::string(4095, 'x') + "\xF0\x9F\x98\x80\n", "j\n"},
@@ -134,35 +104,16 @@ TEST(ConsoleTest, TerminalLinesAndTheirEnd) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TypedBytes typed(c.reads);
-    const ByteReader read = [&typed](char* buffer, size_t size) {
-      return typed.Read(buffer, size);
-    };
+    std::vector<Step> steps;
+    for (const std::string& bytes : c.reads)
+      steps.push_back({bytes.empty() ? ByteRead::kEnd : ByteRead::kData, bytes});
+    ScriptedReader typed(steps, ByteRead::kError);
+    const ByteReader read = typed.Reader();
     TerminalInput state;
     for (const Text& answer : c.answers) EXPECT_EQ(ReadTerminalLine(state, read), answer);
-    if (std::string(c.name) == "Ctrl+D") {
-      EXPECT_EQ(typed.calls, 1);
-    }
+    EXPECT_TRUE(c.calls == 0 || typed.calls == c.calls) << typed.calls << " reads";
   }
 }
-
-// What ReadConsoleW hands out in line mode: the line and CR LF, in pieces of
-// at most the units asked for; the rest of a line waits for the next read.
-class ConsoleLines {
- public:
-  explicit ConsoleLines(const Text& typed) : typed_(typed) {}
-
-  bool Read(char16_t* buffer, size_t size, size_t* received) {
-    const size_t count = std::min(size, typed_.find(u'\n') + 1);
-    std::copy_n(typed_.begin(), count, buffer);
-    typed_.erase(0, count);
-    *received = count;
-    return true;
-  }
-
- private:
-  Text typed_;
-};
 
 TEST(ConsoleTest, ConsoleLinesLongerThanOneReadAreDropped) {
   const Text x(4095, u'x');
@@ -179,9 +130,14 @@ TEST(ConsoleTest, ConsoleLinesLongerThanOneReadAreDropped) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ConsoleLines console(c.typed);
-    const UnitReader read = [&console](char16_t* buffer, size_t size, size_t* received) {
-      return console.Read(buffer, size, received);
+    // What ReadConsoleW hands out in line mode: the line and CR LF, in pieces
+    // of at most the units asked for; the rest of a line waits for the next read.
+    Text typed = c.typed;
+    const UnitReader read = [&typed](char16_t* buffer, size_t size, size_t* received) {
+      *received = std::min(size, typed.find(u'\n') + 1);
+      std::copy_n(typed.begin(), *received, buffer);
+      typed.erase(0, *received);
+      return true;
     };
     for (const Text& answer : c.answers) {
       Text line;

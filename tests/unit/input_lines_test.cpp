@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
 
-#include "runtime/console.h"
+#include "fakes/scripted_reads.h"
 
 namespace {
 
@@ -23,55 +20,19 @@ std::string Utf16le(const Text& text) {
   return bytes;
 }
 
-// One scripted read: a block of bytes, or a failure.
-struct Step {
-  ByteRead::Status status;
-  std::string bytes;
-};
-
-Step Data(const std::string& bytes) {
-  return {ByteRead::kData, bytes};
-}
 Step Units(const Text& text) {
   return Data(Utf16le(text));
 }
-const Step kFailure{ByteRead::kError, ""};
-
-// Hands out the scripted blocks in order (a block larger than the request
-// goes out in pieces), then end of input forever.
-class ScriptedReader {
- public:
-  explicit ScriptedReader(std::vector<Step> steps) : steps_(steps.begin(), steps.end()) {}
-
-  ByteRead Read(char* buffer, size_t size) {
-    largestRequest = std::max(largestRequest, size);
-    if (steps_.empty()) return {ByteRead::kEnd, 0};
-    Step& step = steps_.front();
-    if (step.status != ByteRead::kData) {
-      const ByteRead result{step.status, 0};
-      steps_.pop_front();
-      return result;
-    }
-    const size_t count = std::min(size, step.bytes.size());
-    std::memcpy(buffer, step.bytes.data(), count);
-    step.bytes.erase(0, count);
-    if (step.bytes.empty()) steps_.pop_front();
-    return {ByteRead::kData, count};
-  }
-
-  size_t largestRequest = 0;
-
- private:
-  std::deque<Step> steps_;
-};
 
 struct LinesCase {
   const char* name;
   std::vector<Step> steps;
   std::vector<Text> lines;  // then the marker, on every further call
   InputEncoding encoding = InputEncoding::kUtf16le;
+  int reads = 0;  // when not 0: the reads made up to the last line
 };
 
+constexpr InputEncoding kUtf16le = InputEncoding::kUtf16le;
 constexpr InputEncoding kDetect = InputEncoding::kDetect;
 
 TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
@@ -134,54 +95,24 @@ TEST(InputLinesTest, SplitsRedirectedInputIntoLines) {
       {"0xFF waits", {Data("\xFF"), Data(Utf16le(u"\uFEFFj").substr(1))}, {u"\uFEFFj"}, kDetect},
       {"UTF-8 mark skipped", {Data("\xEF\xBB\xBFj\n\xEF\xBB\xBF")}, {u"j", u"\uFEFF"}, kDetect},
       {"UTF-8 mark across reads", {Data("\xEF"), Data("\xBB\xBFj")}, {u"j"}, kDetect},
+      // Lines left from a read need no further read, nor does a line ending
+      // in CR: a writer that sends one answer and waits for the next question
+      // gets it answered.
+      {"carry-over holds lines", {Units(u"1\n2\n3\n")}, {u"1", u"2", u"3"}, kUtf16le, 1},
+      {"CR ends a line at once", {Units(u"j\r")}, {u"j"}, kUtf16le, 1},
+      {"CR ends a line at once, detected", {Units(u"j\r")}, {u"j"}, kDetect, 1},
   };
   for (const LinesCase& c : cases) {
     SCOPED_TRACE(c.name);
     ScriptedReader reader(c.steps);
-    const ByteReader read = [&reader](char* buffer, size_t size) {
-      return reader.Read(buffer, size);
-    };
+    const ByteReader read = reader.Reader();
     RedirectedInput state;
     state.encoding = c.encoding;
     for (const Text& line : c.lines) EXPECT_EQ(ReadRedirectedLine(state, read), line);
+    EXPECT_TRUE(c.reads == 0 || reader.calls == c.reads) << reader.calls << " reads";
     for (int i = 0; i < 3; ++i) EXPECT_EQ(ReadRedirectedLine(state, read), kMarker);
     // Blocks of at most 4096 units are asked for.
     EXPECT_LE(reader.largestRequest, 8192u) << c.name;
-  }
-}
-
-TEST(InputLinesTest, ReadsNothingWhileCarryOverHoldsALine) {
-  int reads = 0;
-  const ByteReader read = [&reads](char* buffer, size_t size) -> ByteRead {
-    ++reads;
-    const std::string bytes = Utf16le(u"1\n2\n3\n");
-    if (reads > 1 || size < bytes.size()) return {ByteRead::kEnd, 0};
-    std::memcpy(buffer, bytes.data(), bytes.size());
-    return {ByteRead::kData, bytes.size()};
-  };
-  RedirectedInput state;
-  EXPECT_EQ(ReadRedirectedLine(state, read), u"1");
-  EXPECT_EQ(ReadRedirectedLine(state, read), u"2");
-  EXPECT_EQ(ReadRedirectedLine(state, read), u"3");
-  EXPECT_EQ(reads, 1);
-  EXPECT_EQ(ReadRedirectedLine(state, read), kMarker);
-}
-
-// A writer that sends one answer and waits for the next question must get
-// it answered: a CR ends the line without waiting for an LF.
-TEST(InputLinesTest, LineEndingInCarriageReturnNeedsNoFurtherRead) {
-  for (const InputEncoding encoding : {InputEncoding::kUtf16le, InputEncoding::kDetect}) {
-    int reads = 0;
-    const ByteReader read = [&reads](char* buffer, size_t) -> ByteRead {
-      const std::string bytes = Utf16le(u"j\r");
-      if (++reads > 1) return {ByteRead::kError, 0};
-      std::memcpy(buffer, bytes.data(), bytes.size());
-      return {ByteRead::kData, bytes.size()};
-    };
-    RedirectedInput state;
-    state.encoding = encoding;
-    EXPECT_EQ(ReadRedirectedLine(state, read), u"j");
-    EXPECT_EQ(reads, 1);
   }
 }
 

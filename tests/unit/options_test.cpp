@@ -51,10 +51,10 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .faults = {u"Keine Zahl bei -d: x"}},
       {.parameters = {u"-d", u"-l"}, .faults = {u"Keine Zahl bei -d: -l"}},
       {.parameters = {u"-f", u"-l"}, .inputSpec = u"-l"},
-      {.parameters = {u"-f", u"x", u"-l", u"-D"},
+      {.parameters = {u"-b", u"-b", u"-f", u"x", u"-l", u"-D"},
        .end = OptionPassEnd::kLicence,
-       .inputSpec = u"x"},
-      {.parameters = {u"-b", u"-b", u"-l"}, .end = OptionPassEnd::kLicence, .batchMode = 1},
+       .inputSpec = u"x",
+       .batchMode = 1},
       // A value may be attached to its option; it never takes the next word.
       {.parameters = {u"-fC:\\logs", u"-D", u"-d7", u"-b", u"-h\t12", u"-m30", u"-a5",
                       u"-r\\.log$"},
