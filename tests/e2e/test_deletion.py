@@ -7,19 +7,8 @@ import tempfile
 
 import pytest
 
-from conftest import (BANNER, typical_run_lines, BIN, DAY, NOTHING_FOUND, PROMPT, base_env, decode_lines,
-                      file_lines, listed_names, make_files, run, utf16)
-
-
-def test_simulation_lists_every_candidate_and_deletes_nothing(tmp_path):
-    d = str(tmp_path)
-    make_files(d, {"a.log": 10, "b.log": 20, "c.log": 30})
-    result = run(["-f", os.path.join(d, "*.log"), "-b"])
-    assert result.returncode == 0
-    assert sorted(file_lines(result)) == [
-        "Datei %s wird gelöscht. (Simulation!)" % n for n in ("a.log", "b.log", "c.log")]
-    assert result.lines[-1].endswith("(Simulation!)")  # no summary
-    assert sorted(os.listdir(d)) == ["a.log", "b.log", "c.log"]
+from conftest import (BIN, DAY, PROMPT, base_env, decode_lines, file_lines, listed_names,
+                      make_files, run, typical_run_lines, utf16)
 
 
 @pytest.mark.parametrize("sizes, count_line, size_line", [
@@ -47,26 +36,9 @@ def test_batch_deletion_reports_count_and_freed_size(tmp_path, sizes, count_line
     assert os.listdir(d) == []
 
 
-@pytest.mark.parametrize("answer, accepted", [
-    ("j", True), ("J", True), ("ja", True), ("y", True), ("Yes", True),
-    ("n", False), ("", False), (" j", False), ("x", False), ("\ufeffj", False),
-])
-def test_confirmation_answer_decides(tmp_path, answer, accepted):
-    d = str(tmp_path)
-    make_files(d, {"a.log": 100})
-    result = run(["-f", d, "-D"], stdin=utf16(answer))
-    assert result.returncode == 0
-    outcome = "OK!" if accepted else "Löschvorgang abgebrochen"
-    assert file_lines(result) == ["Datei a.log wird gelöscht. " + PROMPT + outcome]
-    assert os.path.exists(os.path.join(d, "a.log")) != accepted
-    if accepted:
-        assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.",
-                                     "Dabei wurden 100 B freigegeben."]
-    else:
-        assert result.lines[-1].endswith("Löschvorgang abgebrochen")
-
-
 @pytest.mark.parametrize("stdin, deleted", [
+    *((utf16(answer, answer, answer), 3) for answer in ("j", "J", "ja", "y", "Yes")),
+    *((utf16(answer, answer, answer), 0) for answer in ("n", "", " j", "x", "\ufeffj")),
     (utf16("j", "J", "y", end="\r"), 3),
     (utf16("j", "J", "y", end="\n"), 3),
     ("j\r\nn\ny\r".encode("utf-16-le"), 2),
@@ -87,23 +59,24 @@ def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
     assert len(done) == deleted
     assert len(os.listdir(d)) == 3 - deleted
     assert all(l.endswith(PROMPT + "Löschvorgang abgebrochen") for l in lines if l not in done)
+    if deleted:
+        assert result.lines[-1] == "Dabei wurden %d B freigegeben." % deleted
 
 
-@pytest.mark.posix_only
 def test_read_only_and_open_files_fail_and_stay(tmp_path):
     d = str(tmp_path)
-    make_files(d, {"ro.log": 5, "rw.log": 7, "held.log": 9})
-    os.chmod(os.path.join(d, "ro.log"), 0o444)
-    with open(os.path.join(d, "held.log")) as held:  # as a daemon keeps its log
-        holder = subprocess.Popen(["sleep", "60"], stdin=held)
+    held = {} if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else {"held.log": 9}  # not on Windows
+    make_files(d, {"ro.log": 5, "rw.log": 7, **held})
+    os.chmod(os.path.join(d, "ro.log"), 0o444)  # Wine: FILE_ATTRIBUTE_READONLY
+    with open(os.path.join(d, "held.log" if held else os.devnull)) as log:  # as a daemon keeps its log
+        holder = subprocess.Popen(["sleep", "60"], stdin=log)
     result = run(["-f", d, "-D", "-b"])
     holder.kill()
     assert result.returncode == 0
-    assert sorted(file_lines(result)) == ["Datei held.log wird gelöscht. Fehler!",
-                                          "Datei ro.log wird gelöscht. Fehler!",
-                                          "Datei rw.log wird gelöscht. OK!"]
+    assert sorted(file_lines(result)) == ["Datei %s wird gelöscht. Fehler!" % n for n in sorted(
+        [*held, "ro.log"])] + ["Datei rw.log wird gelöscht. OK!"]
     assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.", "Dabei wurden 7 B freigegeben."]
-    assert sorted(os.listdir(d)) == ["held.log", "ro.log"]
+    assert sorted(os.listdir(d)) == sorted([*held, "ro.log"])
 
 
 @pytest.mark.posix_only
@@ -146,10 +119,6 @@ def test_reader_closing_early_does_not_stop_deletion(tmp_path):
     assert os.listdir(d) == []
 
 
-def listed_names_of(lines):
-    return [l.split(" ")[1] for l in lines if l.startswith("Datei ")]
-
-
 def start_until_prompt(args):
     """The tool with piped answers, started and read up to its first prompt."""
     proc = subprocess.Popen([BIN] + args, env=base_env(), stdin=subprocess.PIPE,
@@ -183,8 +152,7 @@ def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
     lines = answer_and_finish(proc, out, utf16("j", "j"))
     assert sorted(os.listdir(other)) == ["a.log", "b.log"]
     # The deletions stay in the directory that was scanned.
-    assert [l for l in lines if l.startswith("Datei ")] == [
-        "Datei %s wird gelöscht. %sOK!" % (n, PROMPT) for n in listed_names_of(lines)]
+    assert sum(l.endswith(" wird gelöscht. %sOK!" % PROMPT) for l in lines) == 2
     assert os.listdir(moved) == []
 
 

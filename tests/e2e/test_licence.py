@@ -39,13 +39,3 @@ def test_licence_shows_83_lines_and_exits_0(tmp_path, args):
     assert line(57).startswith("     ") and line(65).startswith("     ")
     assert not any(l.startswith("Eingangspfad") or l.startswith("Datei ") for l in body)
 
-
-@pytest.mark.parametrize("args, expected_exit", [
-    (["-d", "-l"], 99),
-    (["-f", "-l"], 0),
-    (["-L"], 99),
-])
-def test_licence_word_as_option_value_shows_no_licence(tmp_path, args, expected_exit):
-    result = run(args, cwd=str(tmp_path))
-    assert result.returncode == expected_exit
-    assert "PCRE LICENCE" not in result.lines

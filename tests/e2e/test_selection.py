@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from conftest import DAY, NOTHING_FOUND, listed_names, make_files, run
+from conftest import DAY, NOTHING_FOUND, file_lines, listed_names, make_files, run
 
 NAMES = ["a.log", "B.LOG", "c.txt", "noext", "d.log.bak", ".hidden", "März.txt", "(x).log"]
 
@@ -27,6 +27,10 @@ def test_pattern_matches_by_windows_rules_and_skips_directories(tmp_path, patter
     os.mkdir(os.path.join(d, "dir.log"))
     result = run(["-f", os.path.join(d, pattern)])
     assert sorted(listed_names(result)) == sorted(expected)
+    # A simulation: every line says so, no summary follows, nothing goes.
+    assert result.lines[-1].endswith("(Simulation!)") or result.lines[-1] == NOTHING_FOUND
+    assert all(l.endswith(" wird gelöscht. (Simulation!)") for l in file_lines(result))
+    assert len(os.listdir(d)) == len(NAMES) + 1
 
 
 @pytest.mark.posix_only  # Windows names ignore letter case

@@ -6,7 +6,7 @@ import pytest
 
 from conftest import NOTHING_FOUND, listed_names, make_files, run, settings_of
 
-MODES_SIMULATION = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
+SIM = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
 
 
 @pytest.mark.parametrize("value, in_cwd, expected_path, expected_pattern, expected_names", [
@@ -27,41 +27,34 @@ def test_input_resolves_into_directory_and_pattern(
     assert result.returncode == 0
     assert settings_of(result) == [
         "Eingangspfad: " + expected_path.format(d=d),
-        "Eingangsdatei: " + expected_pattern] + MODES_SIMULATION
+        "Eingangsdatei: " + expected_pattern] + SIM
     assert sorted(listed_names(result)) == sorted(expected_names)
     if not expected_names:
         assert result.lines[-1] == NOTHING_FOUND
     assert sorted(os.listdir(d)) == ["B.LOG", "a.log", "c.txt", "noext", "sub.log"]
 
 
-@pytest.mark.parametrize("flags, expected", [
-    ([], MODES_SIMULATION),
+@pytest.mark.parametrize("options, expected", [
+    ([], SIM),
     (["-D"], ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
     (["-b"], ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
     (["-b", "-D", "-b"], ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
+    (["-r", r"^app\d+\.log$"], SIM + [r"regulärer Ausdruck: ^app\d+\.log$"]),
+    (["-r", ""], SIM),
+    (["-d", "1", "-h", "-30"], SIM + ["Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"]),
+    (["-d", "-1"], SIM),
+    (["-h", "0", "-m", "0"], SIM),
+    (["-m", "5"], SIM + ["Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"]),
+    (["-d", "$1F"], SIM + ["Mindestalter der Dateien: 31 Tage, 0 Stunden, 0 Minuten"]),
+    (["-d", "abc", "-h", "2"], SIM + ["Mindestalter der Dateien: 0 Tage, 2 Stunden, 0 Minuten"]),
+    (["-r", "x", "-d", "7"], SIM + ["regulärer Ausdruck: x",
+                                    "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"]),
 ])
-def test_mode_lines_follow_flags(tmp_path, flags, expected):
-    result = run(["-f", os.path.join(str(tmp_path), "*.log")] + flags)
-    assert settings_of(result)[2:] == expected
-    assert result.lines[-1] == NOTHING_FOUND
-
-
-@pytest.mark.parametrize("options, expected_extra", [
-    (["-r", r"^app\d+\.log$"], [r"regulärer Ausdruck: ^app\d+\.log$"]),
-    (["-r", ""], []),
-    (["-d", "1", "-h", "-30"], ["Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"]),
-    (["-d", "-1"], []),
-    (["-h", "0", "-m", "0"], []),
-    (["-m", "5"], ["Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"]),
-    (["-d", "$1F"], ["Mindestalter der Dateien: 31 Tage, 0 Stunden, 0 Minuten"]),
-    (["-d", "abc", "-h", "2"], ["Mindestalter der Dateien: 0 Tage, 2 Stunden, 0 Minuten"]),
-    (["-r", "x", "-d", "7"], ["regulärer Ausdruck: x",
-                              "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"]),
-])
-def test_expression_and_age_lines(tmp_path, options, expected_extra):
+def test_mode_expression_and_age_lines(tmp_path, options, expected):
     result = run(["-f", os.path.join(str(tmp_path), "*.log")] + options)
     assert result.returncode == 0
-    assert settings_of(result)[4:] == expected_extra
+    assert settings_of(result)[2:] == expected
+    assert result.lines[-1] == NOTHING_FOUND
 
 
 @pytest.mark.parametrize("make_input", [
@@ -85,7 +78,7 @@ def test_unusable_input_finds_nothing(tmp_path, make_input):
 def test_separator_only_input_is_the_root_without_pattern():
     result = run(["-f", "/"])  # simulation only
     assert result.returncode == 0
-    assert settings_of(result) == ["Eingangspfad: /", "Eingangsdatei: "] + MODES_SIMULATION
+    assert settings_of(result) == ["Eingangspfad: /", "Eingangsdatei: "] + SIM
     assert all(l.endswith("(Simulation!)") for l in result.lines[6:])
 
 

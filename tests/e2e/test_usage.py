@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from conftest import BANNER, USAGE, PtySession, make_files, run, settings_of
+from conftest import BANNER, USAGE, make_files, run, settings_of
 
 
 @pytest.mark.parametrize("args", [
@@ -35,17 +35,6 @@ def test_option_pass_reads_every_word_once(tmp_path, args, expected_pattern):
     assert settings_of(result) == [
         "Eingangspfad: ", "Eingangsdatei: " + expected_pattern,
         "Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
-
-
-@pytest.mark.posix_only
-def test_usage_on_terminal_is_utf8():
-    session = PtySession([])
-    status = session.finish()
-    assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 99
-    assert b"\x00" not in session.out
-    lines = [l.rstrip("\r") for l in session.text().split("\n")]
-    assert lines[:len(USAGE)] == USAGE
-    assert "gültige Parameter:".encode("utf-8") in session.out
 
 
 # A value attached to its option (or a huge count) must keep its filter: taken

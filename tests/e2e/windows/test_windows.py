@@ -1,7 +1,7 @@
 """Behaviour of cleanup.exe that only the Windows build has, run under Wine:
 the command-line text as the process gets it, drive forms, backslash paths,
-the read-only attribute, the typical run on real file times, and that only
-the files listed are deleted."""
+the typical run on real file times, and that only the files listed are
+deleted."""
 
 import os
 import shutil
@@ -149,45 +149,6 @@ def test_backslash_paths_delete_the_listed_files(tmp_path, form, path_line, file
     assert names == sorted(expected)
     assert all(l.endswith("OK!") for l in result.lines if l.startswith("Datei "))
     assert os.listdir(d) == ["sub.log"]
-
-
-def test_read_only_file_fails_and_stays(tmp_path):
-    d = str(tmp_path)
-    make(d, ["locked.log", "open.log"], size=10)
-    os.chmod(os.path.join(d, "locked.log"), 0o444)  # Wine: FILE_ATTRIBUTE_READONLY
-    now = int(time.time())
-    set_age(os.path.join(d, "locked.log"), 2, now)
-    set_age(os.path.join(d, "open.log"), 3, now)
-    result = run(["-f", windows_path(d) + "\\*.log", "-D", "-b"])
-    assert result.returncode == 0
-    assert result.lines[6:] == [
-        "Datei locked.log wird gelöscht. Fehler!",
-        "Datei open.log wird gelöscht. OK!",
-        "",
-        "Es wurde 1 Datei gelöscht.",
-        "Dabei wurden 10 B freigegeben.",
-    ]
-    assert os.listdir(d) == ["locked.log"]
-
-
-def test_confirmations_from_redirected_utf16_input(tmp_path):
-    d = str(tmp_path)
-    make(d, ["a.log", "b.log", "c.log"])
-    now = int(time.time())
-    for days, name in enumerate(["a.log", "b.log", "c.log"], start=1):
-        set_age(os.path.join(d, name), days, now)
-    answers = "j\r\nn\r\n".encode("utf-16-le")  # then end of input
-    result = run(["-f", windows_path(d), "-D"], stdin=answers)
-    prompt = 'Bitte mit "J" oder "Y" bestätigen '
-    assert result.lines[6:] == [
-        "Datei a.log wird gelöscht. " + prompt + "OK!",
-        "Datei b.log wird gelöscht. " + prompt + "Löschvorgang abgebrochen",
-        "Datei c.log wird gelöscht. " + prompt + "Löschvorgang abgebrochen",
-        "",
-        "Es wurde 1 Datei gelöscht.",
-        "Dabei wurden 1 B freigegeben.",
-    ]
-    assert sorted(os.listdir(d)) == ["b.log", "c.log"]
 
 
 def test_typical_run_of_the_overview(tmp_path):
