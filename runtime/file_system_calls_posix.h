@@ -1,17 +1,20 @@
-// The calls the POSIX file-system service makes to list, examine and remove
-// entries and to walk a path, through one table, so that a test can answer
-// them from memory or make them fail on cue. (The /proc walk for open files
-// and the one-call openat2 attempt call the system directly.)
+// Every call the POSIX file-system service makes to list, examine and remove
+// entries, to resolve a path and to walk /proc for open files, through one
+// table, so that a test can answer them from memory or make them fail on cue.
 #pragma once
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <time.h>
 
 #include "runtime/fs/facts_prefetch.h"
 
 struct FileSystemCalls {
   int (*openat)(int dirFd, const char* path, int flags, ...);
+  // -1 with errno ENOSYS where the kernel lacks it.
+  int (*openat2)(int dirFd, const char* path, open_how* how, size_t size);
   DIR* (*fdopendir)(int fd);
   dirent* (*readdir)(DIR* dir);
   int (*closedir)(DIR* dir);
@@ -20,6 +23,7 @@ struct FileSystemCalls {
   int (*fstatat)(int dirFd, const char* path, struct stat* info, int flags);
   int (*unlinkat)(int dirFd, const char* path, int flags);
   ssize_t (*readlinkat)(int dirFd, const char* path, char* target, size_t size);
+  int (*clockGettime)(clockid_t clock, timespec* now);
   ThreadStart startThread;
 };
 

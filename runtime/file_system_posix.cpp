@@ -10,13 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "runtime/dates.h"
 #include "runtime/entry_facts_posix.h"
@@ -25,6 +22,7 @@
 #include "runtime/fs/facts_prefetch.h"
 #include "runtime/fs/name_block.h"
 #include "runtime/fs/removal_policy.h"
+#include "runtime/fs/scan_registry.h"
 #include "runtime/open_files.h"
 #include "runtime/trusted_path_posix.h"
 #include "runtime/unicode.h"
@@ -35,7 +33,7 @@ const char16_t kPathSeparator = u'/';
 namespace {
 
 struct Scan {
-  int dirFd = -1;  // owned by the descriptor registry, not by the scan
+  int dirFd = -1;  // owned by the registry, not by the scan
   int64_t utcOffset = 0;
   NameBlock block;
   size_t current = 0;
@@ -45,27 +43,29 @@ struct Scan {
   std::unique_ptr<FactsPrefetch<EntryFacts>> prefetch;
 
   EntryView View(size_t index) const { return {block.Name(index), block.entry(index).rank}; }
+  // Stops the read-ahead, which reads through the block, and hands the block over.
+  std::unique_ptr<std::u16string> ReleaseNames() {
+    prefetch.reset();
+    return std::move(block.names());
+  }
 };
 
-struct Service {
-  std::mutex lock;
-  std::map<int, Scan> scans;
-  // Directories resolved in this run, by directory text without trailing
-  // '/': an O_PATH descriptor, or -1 when the text names no directory that
-  // may be used. Each text is resolved once; the input check, the scan and
-  // every removal use the same descriptor.
-  std::map<std::string, int, std::less<>> keptDirectories;
-  // Name blocks of ended scans: callers may still hold views into them.
-  std::vector<std::unique_ptr<std::u16string>> retiredNames;
-  // Files processes hold open, read again at most once a second.
-  OpenFiles openFiles;
-  // A scan had to leave entries out for want of memory.
-  bool lostEntries = false;
-};
+// Directories are kept by their text without trailing '/': an O_PATH
+// descriptor, or -1 when the text names no directory that may be used.
+using Registry = ScanRegistry<Scan, std::string, int>;
 
-Service& TheService() {
-  static Service service;
-  return service;
+// Lives until the process ends: a close routine that runs on another thread
+// while the process exits never finds it destroyed.
+Registry& TheRegistry() {
+  static Registry* registry = new Registry();
+  return *registry;
+}
+
+// Files processes hold open, read again at most once a second; guarded by
+// the registry's lock.
+OpenFiles& TheOpenFiles() {
+  static OpenFiles openFiles;
+  return openFiles;
 }
 
 bool HoldsNul(const std::string& bytes) {
@@ -82,12 +82,8 @@ std::string_view RegistryKey(std::string_view directory) {
 // empty text is the current directory); -1 when there is none or a link on
 // the way is not trusted. The lock must be held.
 int DirectoryFor(std::string_view directory) {
-  auto& kept = TheService().keptDirectories;
   const std::string_view key = RegistryKey(directory);
-  if (const auto found = kept.find(key); found != kept.end()) return found->second;
-  const int fd = OpenTrustedDirectory(AT_FDCWD, key).fd;
-  kept.emplace(std::string(key), fd);
-  return fd;
+  return TheRegistry().Directory(key, [key] { return OpenTrustedDirectory(AT_FDCWD, key).fd; });
 }
 
 // Split of a path at its last '/': directory text and name, both views into
@@ -116,10 +112,8 @@ void StartPrefetch(Scan& scan) {
 // The scan under `number` with a current entry, or nullptr; the service
 // lock must be held.
 Scan* ScanWithEntry(int number) {
-  auto& scans = TheService().scans;
-  const auto found = scans.find(number);
-  if (found == scans.end() || found->second.block.size() == 0) return nullptr;
-  return &found->second;
+  Scan* scan = TheRegistry().Find(number);
+  return scan == nullptr || scan->block.size() == 0 ? nullptr : scan;
 }
 
 // Size of the first entry the pattern matches in the directory; the lock
@@ -165,9 +159,9 @@ int64_t PlainPathSize(std::string_view path) {
   const bool link = S_ISLNK(info.st_mode);
   if (!link && !S_ISDIR(info.st_mode)) return info.st_size;
   if (link && !TrustedLinkOwner(info.st_uid)) return kNothingThere;
-  auto [kept, inserted] = TheService().keptDirectories.try_emplace(std::string(path), -1);
-  if (inserted) kept->second = OpenTrustedDirectory(dirFd, name).fd;
-  if (kept->second >= 0) return kDirectorySize;
+  const int kept = TheRegistry().Directory(
+      path, [dirFd, name = name] { return OpenTrustedDirectory(dirFd, name).fd; });
+  if (kept >= 0) return kDirectorySize;
   return link ? info.st_size : kNothingThere;  // a link to no directory
 }
 
@@ -183,8 +177,8 @@ int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   now.link = S_ISLNK(facts.mode);
   now.writeBits = facts.mode & 0222;
   now.links = facts.links;
-  now.heldOpen = facts.known && facts.id == id &&
-                 HeldOpen(TheService().openFiles, facts.id.volume, facts.id.file);
+  now.heldOpen =
+      facts.known && facts.id == id && HeldOpen(TheOpenFiles(), facts.id.volume, facts.id.file);
   const int verdict = RemovalVerdict(now, id);
   return verdict != 0 && RemoveName(dirFd, name) ? verdict : 0;
 }
@@ -198,28 +192,11 @@ bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
   });
   if (!listed) return false;
   if (!fits) {
-    TheService().lostEntries = true;
+    TheRegistry().lostEntries = true;
     return false;
   }
   scan.block.Sort();
   return true;
-}
-
-// Ends the scan under `number`, keeping its names for the views handed out;
-// the service lock must be held. Without memory to keep them the block is
-// left allocated: a view into it must never dangle.
-void RetireScan(int number) noexcept {
-  Service& service = TheService();
-  const auto found = service.scans.find(number);
-  if (found == service.scans.end()) return;
-  std::unique_ptr<std::u16string>& names = found->second.block.names();
-  found->second.prefetch.reset();
-  try {
-    if (names != nullptr && !names->empty()) service.retiredNames.push_back(std::move(names));
-  } catch (const std::bad_alloc&) {
-    static_cast<void>(names.release());
-  }
-  service.scans.erase(found);
 }
 
 }  // namespace
@@ -234,7 +211,7 @@ int64_t PathSize(const Text& path) noexcept {
     if (HoldsNul(bytes)) return kNothingThere;
     const size_t slash = work.rfind(u'/');
     const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    std::lock_guard<std::mutex> guard(TheService().lock);
+    const auto guard = TheRegistry().Hold();
     if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
     return PlainPathSize(bytes);
   } catch (const std::bad_alloc&) {
@@ -243,9 +220,9 @@ int64_t PathSize(const Text& path) noexcept {
 }
 
 int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
-  Service& service = TheService();
-  std::lock_guard<std::mutex> guard(service.lock);
-  RetireScan(number);
+  Registry& registry = TheRegistry();
+  const auto guard = registry.Hold();
+  registry.Retire(number);
   if (number < 0) return 0;
   try {
     const int dirFd = DirectoryFor(BytesFromText(directory));
@@ -257,17 +234,16 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
       return 0;
     }
     scan.firstPending = scan.block.size() != 0;
-    Scan& stored = service.scans[number] = std::move(scan);
-    StartPrefetch(stored);
+    StartPrefetch(registry.Store(number, std::move(scan)));
     return 1;
   } catch (const std::bad_alloc&) {
-    service.lostEntries = true;
+    registry.lostEntries = true;
     return 0;
   }
 }
 
 int NextEntry(int number) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   if (scan->firstPending) {
@@ -284,7 +260,7 @@ int NextEntry(int number) noexcept {
 }
 
 int EntryType(int number) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   return TypeOf(scan->dirFd, scan->View(scan->current), scan->state);
@@ -299,13 +275,13 @@ Text EntryName(int number) noexcept {
 }
 
 std::u16string_view EntryNameView(int number) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   return scan == nullptr ? std::u16string_view() : scan->View(scan->current).name;
 }
 
 int64_t EntrySize(int number) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
@@ -313,7 +289,7 @@ int64_t EntrySize(int number) noexcept {
 }
 
 int64_t EntryDate(int number, int selector) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
@@ -326,7 +302,7 @@ int64_t EntryDate(int number, int selector) noexcept {
 }
 
 int EntryId(int number, FileId& id) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
+  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
@@ -336,20 +312,16 @@ int EntryId(int number, FileId& id) noexcept {
 }
 
 void CloseScan(int number) noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
-  RetireScan(number);
+  const auto guard = TheRegistry().Hold();
+  TheRegistry().Retire(number);
 }
 
 void CloseAllScans() noexcept {
-  Service& service = TheService();
-  std::lock_guard<std::mutex> guard(service.lock);
-  service.scans.clear();
-  for (const auto& kept : service.keptDirectories) {
-    if (kept.second >= 0) FileSystemCallTable().close(kept.second);
-  }
-  service.keptDirectories.clear();
-  service.retiredNames.clear();
-  service.openFiles = OpenFiles{};
+  const auto guard = TheRegistry().Hold();
+  TheRegistry().Clear([](int fd) {
+    if (fd >= 0) FileSystemCallTable().close(fd);
+  });
+  TheOpenFiles() = OpenFiles{};
 }
 
 int RemoveFile(const Text& path, const FileId& id) noexcept {
@@ -360,8 +332,7 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
     const auto [directory, nameView] = SplitAtLastSlash(bytes);
     if (nameView.empty()) return 0;
     const char* name = nameView.data();  // ends where `bytes` ends, in its NUL
-    Service& service = TheService();
-    std::lock_guard<std::mutex> guard(service.lock);
+    const auto guard = TheRegistry().Hold();
     const int dirFd = DirectoryFor(directory);
     return dirFd < 0 ? 0 : RemoveEntry(dirFd, name, id);
   } catch (const std::bad_alloc&) {
@@ -370,6 +341,6 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
 }
 
 int ScansLostEntries() noexcept {
-  std::lock_guard<std::mutex> guard(TheService().lock);
-  return TheService().lostEntries ? 1 : 0;
+  const auto guard = TheRegistry().Hold();
+  return TheRegistry().lostEntries ? 1 : 0;
 }

@@ -9,17 +9,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <deque>
-#include <map>
 #include <memory>
 #include <new>
-#include <vector>
+#include <string>
 
 #include "runtime/dates.h"
 #include "runtime/directory_listing_win32.h"
 #include "runtime/file_removal_win32.h"
 #include "runtime/file_system.h"
 #include "runtime/file_system_calls_win32.h"
+#include "runtime/fs/scan_registry.h"
 #include "runtime/text_win32.h"
 #include "runtime/wildcard.h"
 
@@ -27,77 +26,34 @@ const char16_t kPathSeparator = u'\\';
 
 namespace {
 
-// One directory scan: the listing of the kept directory handle (owned by the
-// registry of kept directories, not by the scan) and the current entry.
+// One directory scan: the listing of its directory handle (owned by the
+// registry, not by the scan) and the current entry.
 struct Scan {
-  bool open = false;
   bool idKnown = false;
   uint64_t volume = 0;
   Text patternKey;  // the pattern as the wildcard matcher compares it
   Listing listing;
   ListedEntry entry;
+  // The listing keeps only its current entry: the names handed out are
+  // copies the registry keeps, none are the scan's.
+  std::unique_ptr<std::u16string> ReleaseNames() { return nullptr; }
 };
 
-// The scan table, the directories scans opened (by directory text) and older
-// handles of a directory text scanned again; one lock guards them and is held
-// only while a number or a directory is looked up, taken or released.
-struct ScanTable {
-  CRITICAL_SECTION lock;
-  std::vector<std::unique_ptr<Scan>> scans;
-  std::map<Text, HANDLE> kept;
-  std::vector<HANDLE> retired;
-  bool lostEntries = false;  // a scan left entries out for want of memory
-  ScanTable() { InitializeCriticalSection(&lock); }
-};
+// A directory text scanned again gets a handle of its own, as the listing's
+// position lives in the handle; the older one stays open until CloseAllScans.
+using Registry = ScanRegistry<Scan, Text, HANDLE>;
 
-ScanTable& Table() {
-  static ScanTable* table = new ScanTable();  // lives until the process ends
-  return *table;
+// Lives until the process ends: a close routine that runs on another thread
+// while the process exits never finds it destroyed.
+Registry& TheRegistry() {
+  static Registry* registry = new Registry();
+  return *registry;
 }
-
-class TableLock {
- public:
-  TableLock() { EnterCriticalSection(&Table().lock); }
-  ~TableLock() { LeaveCriticalSection(&Table().lock); }
-  TableLock(const TableLock&) = delete;
-  TableLock& operator=(const TableLock&) = delete;
-};
 
 constexpr size_t kWorkUnits = 260;
 
 bool IsSeparator(wchar_t unit) {
   return unit == L'\\' || unit == L'/';
-}
-
-// The scan under `number` when it has one; nullptr otherwise.
-Scan* FindScan(int number) {
-  if (number < 0) return nullptr;
-  TableLock lock;
-  std::vector<std::unique_ptr<Scan>>& scans = Table().scans;
-  if (static_cast<size_t>(number) >= scans.size()) return nullptr;
-  Scan* scan = scans[static_cast<size_t>(number)].get();
-  return scan != nullptr && scan->open ? scan : nullptr;
-}
-
-// The slot for `number`, created (and the table grown) when needed; nullptr
-// without memory.
-Scan* TakeSlot(int number) {
-  TableLock lock;
-  std::vector<std::unique_ptr<Scan>>& scans = Table().scans;
-  const size_t index = static_cast<size_t>(number);
-  try {
-    if (index >= scans.size()) scans.resize(index + 1);
-    if (!scans[index]) scans[index] = std::make_unique<Scan>();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-  return scans[index].get();
-}
-
-void EndScan(Scan& scan) {
-  scan.open = false;
-  scan.listing = Listing{};
-  scan.entry = ListedEntry{};
 }
 
 // Opens a directory for listing and for opening names relative to it; the
@@ -109,24 +65,6 @@ HANDLE OpenDirectory(const Text& directory) {
       path, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-// Keeps a scan's directory handle until CloseAllScans.
-void KeepDirectory(const Text& directory, HANDLE handle) {
-  TableLock lock;
-  ScanTable& table = Table();
-  auto [slot, inserted] = table.kept.try_emplace(directory, handle);
-  if (!inserted) {
-    table.retired.push_back(slot->second);
-    slot->second = handle;
-  }
-}
-
-// The kept handle of a directory text; INVALID_HANDLE_VALUE when none.
-HANDLE KeptDirectory(const Text& directory) {
-  TableLock lock;
-  const auto found = Table().kept.find(directory);
-  return found == Table().kept.end() ? INVALID_HANDLE_VALUE : found->second;
 }
 
 // A name the scan hands out: the pattern matches its long name, and it holds
@@ -189,46 +127,50 @@ int64_t PathSize(const Text& path) noexcept {
 }
 
 int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
+  Registry& registry = TheRegistry();
+  const auto guard = registry.Hold();
+  registry.Retire(number);
   if (number < 0) return 0;
-  Scan* scan = TakeSlot(number);
-  if (scan == nullptr) return 0;
-  EndScan(*scan);
+  Scan scan;
   try {
-    scan->patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
-    scan->listing.buffer.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
+    scan.patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
+    scan.listing.buffer.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
-    Table().lostEntries = true;
+    registry.lostEntries = true;
     return 0;
   }
   HANDLE handle = OpenDirectory(directory);
   if (handle == INVALID_HANDLE_VALUE) return 0;
-  scan->listing.directory = handle;
-  scan->listing.ended = false;
-  scan->listing.offset = kNoRecord;
-  if (StartListing(scan->listing) == 0) {
+  scan.listing.directory = handle;
+  if (StartListing(scan.listing) == 0) {
     FileSystemCallTable().closeHandle(handle);
-    EndScan(*scan);
     return 0;
   }
   try {
-    KeepDirectory(directory, handle);
+    registry.KeepDirectory(directory, handle);
   } catch (const std::bad_alloc&) {
-    Table().lostEntries = true;
+    registry.lostEntries = true;
     FileSystemCallTable().closeHandle(handle);
-    EndScan(*scan);
     return 0;
   }
   FileId volume;
   DWORD attributes = 0;
   DWORD links = 0;
-  scan->idKnown = ReadIdentity(handle, volume, attributes, links);
-  scan->volume = volume.volume;
-  scan->open = true;
+  scan.idKnown = ReadIdentity(handle, volume, attributes, links);
+  scan.volume = volume.volume;
+  try {
+    registry.Store(number, std::move(scan));
+  } catch (const std::bad_alloc&) {
+    registry.lostEntries = true;  // the handle stays kept until CloseAllScans
+    return 0;
+  }
   return 1;
 }
 
 int NextEntry(int number) noexcept {
-  Scan* scan = FindScan(number);
+  Registry& registry = TheRegistry();
+  const auto guard = registry.Hold();
+  Scan* scan = registry.Find(number);
   if (scan == nullptr) return 0;
   try {
     while (!scan->listing.ended || scan->listing.offset != kNoRecord) {
@@ -240,7 +182,7 @@ int NextEntry(int number) noexcept {
     }
   } catch (const std::bad_alloc&) {
     // No memory for a name: the scan ends here.
-    Table().lostEntries = true;
+    registry.lostEntries = true;
   }
   scan->listing.ended = true;
   scan->listing.offset = kNoRecord;
@@ -249,13 +191,15 @@ int NextEntry(int number) noexcept {
 }
 
 int EntryType(int number) noexcept {
-  const Scan* scan = FindScan(number);
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
   if (scan == nullptr) return 0;
   return IsDirectory(scan->entry.attributes) ? kDirectoryType : kFileType;
 }
 
 Text EntryName(int number) noexcept {
-  const Scan* scan = FindScan(number);
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
   try {
     return scan != nullptr ? scan->entry.name : Text();
   } catch (const std::bad_alloc&) {
@@ -263,13 +207,26 @@ Text EntryName(int number) noexcept {
   }
 }
 
+std::u16string_view EntryNameView(int number) noexcept {
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
+  if (scan == nullptr || scan->entry.name.empty()) return std::u16string_view();
+  try {
+    return TheRegistry().KeepName(scan->entry.name);
+  } catch (const std::bad_alloc&) {
+    return std::u16string_view();
+  }
+}
+
 int64_t EntrySize(int number) noexcept {
-  const Scan* scan = FindScan(number);
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
   return scan != nullptr ? scan->entry.size : 0;
 }
 
 int64_t EntryDate(int number, int selector) noexcept {
-  const Scan* scan = FindScan(number);
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
   if (scan == nullptr) return 0;
   const FILETIME& time = selector == TimeAccessed   ? scan->entry.accessed
                          : selector == TimeModified ? scan->entry.written
@@ -285,27 +242,21 @@ int64_t EntryDate(int number, int selector) noexcept {
 }
 
 int EntryId(int number, FileId& id) noexcept {
-  const Scan* scan = FindScan(number);
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
   if (scan == nullptr || !scan->idKnown || scan->entry.name.empty()) return 0;
   id = FileId{scan->volume, scan->entry.fileId};
   return 1;
 }
 
 void CloseScan(int number) noexcept {
-  Scan* scan = FindScan(number);
-  if (scan != nullptr) EndScan(*scan);
+  const auto guard = TheRegistry().Hold();
+  TheRegistry().Retire(number);
 }
 
 void CloseAllScans() noexcept {
-  TableLock lock;
-  ScanTable& table = Table();
-  for (std::unique_ptr<Scan>& scan : table.scans) {
-    if (scan) EndScan(*scan);
-  }
-  for (const auto& kept : table.kept) FileSystemCallTable().closeHandle(kept.second);
-  for (HANDLE retired : table.retired) FileSystemCallTable().closeHandle(retired);
-  table.kept.clear();
-  table.retired.clear();
+  const auto guard = TheRegistry().Hold();
+  TheRegistry().Clear([](HANDLE handle) { FileSystemCallTable().closeHandle(handle); });
 }
 
 int RemoveFile(const Text& path, const FileId& id) noexcept {
@@ -317,7 +268,8 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
     // the name with one separator.
     const Text directory = path.substr(0, separator == Text::npos ? 0 : separator);
     const Text name = path.substr(nameStart);
-    HANDLE kept = KeptDirectory(directory);
+    const auto guard = TheRegistry().Hold();
+    HANDLE kept = TheRegistry().KeptDirectory(directory, INVALID_HANDLE_VALUE);
     if (kept != INVALID_HANDLE_VALUE) return RemoveEntry(kept, name, id);
     HANDLE opened = OpenDirectory(directory);
     if (opened == INVALID_HANDLE_VALUE) return 0;
@@ -329,22 +281,7 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
   }
 }
 
-std::u16string_view EntryNameView(int number) noexcept {
-  // The search keeps only its current entry, so each name handed out is a
-  // copy that lives until the process ends.
-  static std::deque<Text>* kept = new std::deque<Text>();
-  try {
-    Text name = EntryName(number);
-    if (name.empty()) return std::u16string_view();
-    TableLock lock;
-    kept->push_back(std::move(name));
-    return kept->back();
-  } catch (const std::bad_alloc&) {
-    return std::u16string_view();
-  }
-}
-
 int ScansLostEntries() noexcept {
-  TableLock lock;
-  return Table().lostEntries ? 1 : 0;
+  const auto guard = TheRegistry().Hold();
+  return TheRegistry().lostEntries ? 1 : 0;
 }

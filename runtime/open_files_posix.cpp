@@ -1,16 +1,13 @@
-// The walk over /proc/<pid>/fd of every process the tool may inspect.
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
+// The walk over /proc/<pid>/fd of every process the tool may inspect, each
+// call through the table of file-system calls.
 #include <sys/sysmacros.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "runtime/file_system_calls_posix.h"
 #include "runtime/open_files.h"
 
 namespace {
@@ -21,7 +18,7 @@ using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
 
 int64_t MonotonicNow() {
   timespec now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  FileSystemCallTable().clockGettime(CLOCK_MONOTONIC_COARSE, &now);
   return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
@@ -37,13 +34,14 @@ bool IsNumber(const char* name) {
 // false for anything but a regular file. Cached attributes are enough: a
 // file system that would have to ask a server is not asked.
 bool TargetOf(int fdDir, const char* name, std::pair<uint64_t, uint64_t>& file) {
+  const FileSystemCalls& calls = FileSystemCallTable();
   struct statx info {};
-  if (statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &info) == 0) {
+  if (calls.statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &info) == 0) {
     file = {static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)), info.stx_ino};
     return S_ISREG(info.stx_mode);
   }
   struct stat plain {};
-  if (errno != ENOSYS || fstatat(fdDir, name, &plain, 0) != 0) return false;
+  if (errno != ENOSYS || calls.fstatat(fdDir, name, &plain, 0) != 0) return false;
   file = {static_cast<uint64_t>(plain.st_dev), static_cast<uint64_t>(plain.st_ino)};
   return S_ISREG(plain.st_mode);
 }
@@ -56,15 +54,16 @@ bool ReadProcess(int procFd, const char* pid, OpenFiles& held) {
   if (length + 4 >= sizeof(path)) return false;
   std::copy_n(pid, length, path);
   std::copy_n("/fd", 4, path + length);
-  const int fdDir = openat(procFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const FileSystemCalls& calls = FileSystemCallTable();
+  const int fdDir = calls.openat(procFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fdDir < 0) return false;
-  const Directory dir(fdopendir(fdDir), closedir);  // closed also when memory runs out
+  const Directory dir(calls.fdopendir(fdDir), calls.closedir);  // closed also without memory
   if (dir == nullptr) {
-    close(fdDir);
+    calls.close(fdDir);
     return false;
   }
   std::pair<uint64_t, uint64_t> file;
-  while (const dirent* entry = readdir(dir.get())) {
+  while (const dirent* entry = calls.readdir(dir.get())) {
     if (!IsNumber(entry->d_name)) continue;
     ++held.descriptors;
     if (TargetOf(fdDir, entry->d_name, file)) held.files.push_back(file);
@@ -78,14 +77,15 @@ void ReadOpenFiles(const char* procRoot, OpenFiles& held) {
   held.files.clear();
   held.processes = 0;
   held.descriptors = 0;
-  const int procFd = open(procRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const FileSystemCalls& calls = FileSystemCallTable();
+  const int procFd = calls.openat(AT_FDCWD, procRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (procFd >= 0) {
-    if (const Directory proc{fdopendir(procFd), closedir}) {
-      while (const dirent* entry = readdir(proc.get())) {
+    if (const Directory proc{calls.fdopendir(procFd), calls.closedir}) {
+      while (const dirent* entry = calls.readdir(proc.get())) {
         if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, held)) ++held.processes;
       }
     } else {
-      close(procFd);
+      calls.close(procFd);
     }
   }
   std::sort(held.files.begin(), held.files.end());

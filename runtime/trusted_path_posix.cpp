@@ -7,9 +7,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
-#include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,7 +26,7 @@ int OpenWithoutLinks(int startFd, const std::string& path) {
   open_how how{};
   how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
   how.resolve = RESOLVE_NO_SYMLINKS;
-  return static_cast<int>(syscall(SYS_openat2, startFd, path.c_str(), &how, sizeof how));
+  return FileSystemCallTable().openat2(startFd, path.c_str(), &how, sizeof how);
 }
 
 // Components still to walk, the next one last.

@@ -337,6 +337,12 @@ TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
   }
 }
 
+// openat that finds "/proc" at `fakeProc`.
+std::string fakeProc;
+int OpenWithFakeProc(int dirFd, const char* path, int flags, ...) {
+  return openat(dirFd, std::string(path) == "/proc" ? fakeProc.c_str() : path, flags);
+}
+
 // Facts through failing calls: without statx the plain stat answers; a
 // refused or vanished entry, or memory running out, is no candidate and stays.
 TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
@@ -360,6 +366,25 @@ TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
   FileSystemCallTable().readdir = [](DIR*) -> dirent* { throw std::bad_alloc(); };
   EXPECT_EQ(OpenScan(0, TextFromBytes(root_), u"*"), 0);
   EXPECT_EQ(ScansLostEntries(), 1);
+  // A kernel without openat2: the walk finds the same directory. A /proc
+  // whose one descriptor refers to "f" keeps it.
+  FileSystemCallTable() = SystemFileSystemCalls();
+  CloseAllScans();
+  Write("f");
+  fs::create_directories(Path("proc/7/fd"));
+  Link(Path("f"), "proc/7/fd/3");
+  static int refused = 0;
+  fakeProc = Path("proc");
+  FileSystemCallTable().openat2 = [](int, const char*, open_how*, size_t) {
+    ++refused;
+    errno = ENOSYS;
+    return -1;
+  };
+  FileSystemCallTable().openat = OpenWithFakeProc;
+  EXPECT_EQ(PathSize(PathText("proc/7/fd")), kDirectorySize);
+  EXPECT_GT(refused, 0);
+  EXPECT_EQ(RemoveFile(PathText("f"), IdOf("f")), 0);
+  EXPECT_TRUE(Exists("f"));
 }
 
 // The caller stays in block 1 while the second thread reads ahead as far as
