@@ -24,10 +24,12 @@ void Write(const Text& text);
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
 
-// Holds back SIGINT, SIGTERM and SIGHUP while one file is removed and its
-// line written; ReleaseStopSignals then lets a held signal end the run, so
-// the log of a stopped run names every file the run removed. No-ops where
-// the system has no such signals.
+// Holds back every signal that would end the process (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGXFSZ, SIGALRM, SIGUSR1 and the like) while one file is
+// removed and its line written; ReleaseStopSignals then lets a held signal
+// end the run, so the log of a stopped run names every file the run removed.
+// At any other moment they act at once. No-ops where the system has no such
+// signals.
 void HoldStopSignals();
 void ReleaseStopSignals();
 

@@ -1,13 +1,16 @@
 // Console on POSIX. A terminal gets UTF-8; redirected output gets UTF-16LE
 // units with no byte-order mark. Redirected input is UTF-16LE or UTF-8 lines,
-// told apart by its first bytes. Ctrl+C, SIGHUP and SIGTERM end the tool at
-// once by their default action, except while a file is removed.
+// told apart by its first bytes. Ctrl+C, SIGHUP, SIGTERM and every other
+// signal that ends a process end the tool at once, except while a file is
+// removed.
 #include <errno.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -59,7 +62,7 @@ void PrepareTerminal() {
   tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 
-// Stop signals during a removal: 0 outside one, 1 while one is under way,
+// Signals during a removal: 0 outside one, 1 while one is under way,
 // kHeldBase + the signal's number once a signal came during it. A flag, not
 // the signal mask, so a removal costs no system call of its own.
 constexpr int kHeldBase = 100;
@@ -79,31 +82,58 @@ void OnStopSignal(int number) {
   EndBySignal(number);
 }
 
-// Catches a stop signal, unless it was ignored when the tool started (as
-// nohup and background jobs of a shell leave SIGHUP or SIGINT).
-void CatchStopSignal(int number) {
-  struct sigaction action {};
-  if (sigaction(number, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) return;
-  action = {};
-  action.sa_handler = OnStopSignal;
-  action.sa_flags = SA_RESTART;
-  sigemptyset(&action.sa_mask);
-  sigaction(number, &action, nullptr);
+// Whether the signal's default action ends the process and it comes from
+// outside: not one that stops, continues or is ignored by default, nor one
+// that reports a fault of the tool itself (a handler that returned would
+// meet the fault again), nor SIGKILL and SIGSTOP, which can't be caught.
+constexpr int kNeverHeld[] = {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGURG,  SIGWINCH,
+                              SIGTSTP, SIGTTIN, SIGTTOU, SIGPIPE, SIGSEGV, SIGBUS,
+                              SIGILL,  SIGFPE,  SIGTRAP, SIGSYS,  SIGABRT};
+bool HeldWhileRemoving(int number) {
+  return std::find(std::begin(kNeverHeld), std::end(kNeverHeld), number) == std::end(kNeverHeld);
 }
+
+// Catches every signal held during a removal, unless it was ignored when the
+// tool started (as nohup and background jobs of a shell leave SIGHUP or
+// SIGINT). Done at the first removal: until then every signal keeps its
+// default action, so a run that waits in the kernel while it resolves or
+// lists the directory (a hung file system, a directory lock that another
+// process holds) ends on SIGTERM as any process does, which a caught signal
+// would not do. Afterwards the handler acts as the default action at once
+// outside a removal; the deletion pass then only writes lines and reads
+// answers, which a caught signal interrupts too.
+void CatchEndingSignals() {
+  for (int number = 1; number <= SIGRTMAX; ++number) {
+    struct sigaction action {};
+    if (!HeldWhileRemoving(number) || sigaction(number, nullptr, &action) != 0 ||
+        action.sa_handler == SIG_IGN) {
+      continue;
+    }
+    action = {};
+    action.sa_handler = OnStopSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaction(number, &action, nullptr);
+  }
+}
+
+bool endingSignalsCaught = false;
 
 }  // namespace
 
 int InitConsole() {
   signal(SIGPIPE, SIG_IGN);
-  for (const int number : {SIGINT, SIGTERM, SIGHUP}) CatchStopSignal(number);
   OutputIsTerminal();
   return 1;
 }
 
 void HoldStopSignals() {
+  if (!endingSignalsCaught) CatchEndingSignals();
+  endingSignalsCaught = true;
   stopState.store(1);
 }
 
+// A signal that came meanwhile acts now, by its default action.
 void ReleaseStopSignals() {
   const int state = stopState.exchange(0);
   if (state >= kHeldBase) EndBySignal(state - kHeldBase);
