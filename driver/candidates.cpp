@@ -58,9 +58,33 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
   if (TextEquals(settings.nameExpression, u"")) return;
   SortNewestFirst(list);
   CompilePattern(kNamePattern, settings.nameExpression);
+  Text name;  // kept from one entry to the next
   while (FileEntry* entry = ListNext(list)) {
-    if (MatchPattern(kNamePattern, Text(entry->name)) == 0) ListRemoveCurrent(list);
+    name.assign(entry->name);
+    if (MatchPattern(kNamePattern, name) == 0) ListRemoveCurrent(list);
   }
+  if (const int64_t costly = PatternLimitHits(kNamePattern); costly > 0) {
+    WriteLine(u"Fehler: Ausdruck zu aufwendig für " + FormatInteger(costly) + u" Namen");
+  }
+}
+
+void DropLinksToDirectories(CandidateList& list) {
+  ListReset(list);
+  Text target;
+  while (FileEntry* entry = ListNext(list)) {
+    if (!entry->id.link) continue;
+    SetTargetPath(*entry, target);
+    if (IsLinkToDirectory(target, entry->id) != 0) ListRemoveCurrent(list);
+  }
+}
+
+void SetTargetPath(const FileEntry& entry, Text& target) {
+  target.clear();
+  if (entry.path != nullptr && !entry.path->empty()) {
+    target += *entry.path;
+    target += kPathSeparator;
+  }
+  target += entry.name;
 }
 
 int64_t MinimumAge(const RunSettings& settings) {

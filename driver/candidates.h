@@ -30,7 +30,18 @@ void SortNewestFirst(CandidateList& list);
 void CollectCandidates(const RunSettings& settings, CandidateList& list);
 
 // Removes entries whose name does not match nameExpression (when given).
+// Names whose match ran into the expression's limits don't match; the run
+// says how many there were.
 void FilterByName(const RunSettings& settings, CandidateList& list);
+
+// Removes the links that lead to a directory. Their targets are looked at
+// only here, after the name filter, so links whose names were filtered out
+// cost nothing.
+void DropLinksToDirectories(CandidateList& list);
+
+// The file the entry names, into `target`; a directory already ending in a
+// separator still gets one, which names the same file.
+void SetTargetPath(const FileEntry& entry, Text& target);
 
 // Removes entries younger than the minimum age (when it is above 0).
 void FilterByAge(const RunSettings& settings, CandidateList& list);

@@ -26,17 +26,6 @@ bool Confirmed() {
   return TextEquals(first, u"Y") || TextEquals(first, u"J");
 }
 
-// The file the entry names, into `target`; a directory already ending in a
-// separator still gets one, which names the same file.
-void SetTargetPath(const FileEntry& entry, Text& target) {
-  target.clear();
-  if (entry.path != nullptr && !entry.path->empty()) {
-    target += *entry.path;
-    target += kPathSeparator;
-  }
-  target += entry.name;
-}
-
 void DeleteEntry(RunSettings& settings, const FileEntry& entry, Text& target) {
   SetTargetPath(entry, target);
   const int removed = RemoveFile(target, entry.id);

@@ -166,6 +166,7 @@ void RunTool() {
   CandidateList candidates;
   CollectCandidates(settings, candidates);
   FilterByName(settings, candidates);
+  DropLinksToDirectories(candidates);
   FilterByAge(settings, candidates);
   SpareNewest(settings, candidates);
   DeletionPass(settings, candidates);

@@ -10,6 +10,7 @@
 
 #include "runtime/file_identity_posix.h"
 #include "runtime/file_system_calls_posix.h"
+#include "runtime/mount_trust_posix.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -26,15 +27,31 @@ void DecodeName(std::string_view bytes, Text& name) {
   name.assign(bytes.begin(), bytes.end());
 }
 
-EntryFacts FactsFromStat(const struct stat& info) {
+uint64_t Nanoseconds(int64_t seconds, uint32_t nanoseconds) {
+  return static_cast<uint64_t>(seconds) * 1000000000u + nanoseconds;
+}
+
+// IdentityStamp of an entry without birth time, its handle read without
+// following a link.
+uint64_t StampWithoutBirth(int dirFd, const char* name, uint64_t change) {
+  alignas(file_handle) unsigned char room[sizeof(file_handle) + MAX_HANDLE_SZ] = {};
+  file_handle* handle = reinterpret_cast<file_handle*>(room);
+  handle->handle_bytes = MAX_HANDLE_SZ;
+  int mount = 0;
+  const bool known = FileSystemCallTable().nameToHandleAt(dirFd, name, handle, &mount, 0) == 0;
+  return IdentityStamp(false, 0, known ? handle : nullptr, change);
+}
+
+EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
   EntryFacts facts;
   facts.known = true;
   facts.mode = info.st_mode;
-  // No birth time here: the change time stands in for it.
-  const uint64_t changed = static_cast<uint64_t>(info.st_ctim.tv_sec) * 1000000000u +
-                           static_cast<uint64_t>(info.st_ctim.tv_nsec);
-  facts.id =
-      FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), changed};
+  facts.owner = info.st_uid;
+  facts.id = FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+                    StampWithoutBirth(dirFd, name,
+                                      Nanoseconds(info.st_ctim.tv_sec,
+                                                  static_cast<uint32_t>(info.st_ctim.tv_nsec))),
+                    S_ISLNK(info.st_mode)};
   facts.links = info.st_nlink;
   facts.size = info.st_size;
   facts.access = info.st_atim.tv_sec;
@@ -52,7 +69,7 @@ std::string NameBytes(std::u16string_view name) {
   return std::string(name.begin(), name.end());
 }
 
-bool ListNames(int dirFd, const std::function<void(const Text&, const Text&)>& onName) {
+bool ListNames(int dirFd, const NameSink& onName) {
   const FileSystemCalls& calls = FileSystemCallTable();
   const int reading = calls.openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (reading < 0) return false;
@@ -72,23 +89,33 @@ bool ListNames(int dirFd, const std::function<void(const Text&, const Text&)>& o
     DecodeName(entry->d_name, name);
     upper = name;
     MapToUpper(upper.data(), upper.size());
-    onName(name, upper);
+    onName(name, upper, entry->d_type == DT_DIR);
   }
   return true;
 }
 
-EntryFacts ReadFacts(int dirFd, const char* name) {
+EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   const FileSystemCalls& calls = FileSystemCallTable();
+  // Attributes as cached, and no automount: a mount point of a file system
+  // that never answers is not asked; the device tells whose it is.
+  constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
   struct statx info {};
-  if (calls.statx(dirFd, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
+  if (calls.statx(dirFd, name, kFlags, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
+    const uint64_t at = makedev(info.stx_dev_major, info.stx_dev_minor);
+    if (at != device && ForeignFileSystem(at)) return EntryFacts{};
     EntryFacts facts;
     facts.known = true;
     facts.mode = info.stx_mode;
+    facts.owner = info.stx_uid;
     facts.links = info.stx_nlink;
     facts.size = static_cast<int64_t>(info.stx_size);
     facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
-    facts.id = FileId{static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)),
-                      static_cast<uint64_t>(info.stx_ino), IdentityStamp(info)};
+    const uint64_t stamp =
+        facts.hasBirth
+            ? Nanoseconds(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
+            : StampWithoutBirth(dirFd, name,
+                                Nanoseconds(info.stx_ctime.tv_sec, info.stx_ctime.tv_nsec));
+    facts.id = FileId{at, static_cast<uint64_t>(info.stx_ino), stamp, S_ISLNK(info.stx_mode)};
     facts.birth = info.stx_btime.tv_sec;
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
@@ -98,26 +125,17 @@ EntryFacts ReadFacts(int dirFd, const char* name) {
   // Kernels or sandboxes without statx still answer fstatat (no birth time).
   struct stat plain {};
   if (errno == ENOSYS && calls.fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
-    return FactsFromStat(plain);
+    if (plain.st_dev != device && ForeignFileSystem(plain.st_dev)) return EntryFacts{};
+    return FactsFromStat(dirFd, name, plain);
   }
   return EntryFacts{};
 }
 
-EntryFacts ReadFacts(int dirFd, std::u16string_view name) noexcept {
+EntryFacts ReadFacts(int dirFd, std::u16string_view name, uint64_t device) noexcept {
   try {
-    return ReadFacts(dirFd, NameBytes(name).c_str());
+    return ReadFacts(dirFd, NameBytes(name).c_str(), device);
   } catch (const std::bad_alloc&) {
     return EntryFacts{};  // no memory for the name's bytes
-  }
-}
-
-bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) noexcept {
-  try {
-    struct stat target {};
-    return FileSystemCallTable().fstatat(dirFd, NameBytes(name).c_str(), &target, 0) == 0 &&
-           S_ISDIR(target.st_mode);
-  } catch (const std::bad_alloc&) {
-    return false;
   }
 }
 
@@ -125,21 +143,20 @@ bool RemoveName(int dirFd, const char* name) {
   return FileSystemCallTable().unlinkat(dirFd, name, 0) == 0;
 }
 
-const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state) {
+const EntryFacts& FactsOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state) {
   if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, entry.name);
+    state.facts = ReadFacts(dirFd, entry.name, device);
     state.factsLoaded = true;
   }
   return state.facts;
 }
 
-int TypeOf(int dirFd, const EntryView& entry, EntryState& state) {
+int TypeOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state) {
   if (state.type != 0) return state.type;
-  bool isDirectory = entry.rank < 2;
+  bool isDirectory = entry.rank < 2 || entry.listedDirectory;
   if (!isDirectory) {
-    const EntryFacts& facts = FactsOf(dirFd, entry, state);
+    const EntryFacts& facts = FactsOf(dirFd, device, entry, state);
     isDirectory = facts.known && S_ISDIR(facts.mode);
-    if (facts.known && S_ISLNK(facts.mode)) isDirectory = LinkTargetIsDirectory(dirFd, entry.name);
   }
   state.type = isDirectory ? kDirectoryType : kFileType;
   return state.type;

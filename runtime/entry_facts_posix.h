@@ -17,6 +17,7 @@
 struct EntryFacts {
   bool known = false;
   mode_t mode = 0;
+  uid_t owner = 0;
   FileId id;
   uint64_t links = 0;
   int64_t size = 0;
@@ -30,29 +31,34 @@ struct EntryFacts {
 // The bytes of a name for a system call.
 std::string NameBytes(std::u16string_view name);
 
-// Reads the directory once and hands every name to `onName(name, upper)`
-// (decoded, and its ToUpper copy; valid during the call only). `dirFd` may
-// be an O_PATH descriptor: the directory is opened for reading through it.
-// False when it can't be read.
-bool ListNames(int dirFd, const std::function<void(const Text&, const Text&)>& onName);
+// Hands every name of a directory to `onName(name, upper, directory)`:
+// decoded, its ToUpper copy (both valid during the call only) and whether
+// the listing itself reports a directory.
+using NameSink = std::function<void(const Text& name, const Text& upper, bool directory)>;
 
-// The facts of the entry `name` in the directory; unknown when it can't be
-// read.
-EntryFacts ReadFacts(int dirFd, const char* name);
+// Reads the directory once, each name to `onName`. `dirFd` may be an O_PATH
+// descriptor: the directory is opened for reading through it. False when it
+// can't be read.
+bool ListNames(int dirFd, const NameSink& onName);
+
+// The facts of the entry `name` in the directory, whose own device is
+// `device`; unknown when they can't be read or the entry lies on a file
+// system another user mounted (a mount point: such a file system is asked
+// nothing, so it can't make the run wait).
+EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device);
 // The same for a name as text; also unknown when no memory is left to ask.
-EntryFacts ReadFacts(int dirFd, std::u16string_view name) noexcept;
-
-// Whether a link's target is a directory.
-bool LinkTargetIsDirectory(int dirFd, std::u16string_view name) noexcept;
+EntryFacts ReadFacts(int dirFd, std::u16string_view name, uint64_t device) noexcept;
 
 // Removes the name; false when the system refuses.
 bool RemoveName(int dirFd, const char* name);
 
 // An entry as the queries see it. Its type comes from its facts, read when
-// asked, not from readdir: the entry may have been swapped since.
+// asked, not from readdir: the entry may have been swapped since; only an
+// entry the listing reported as a directory is one without further ado.
 struct EntryView {
   std::u16string_view name;
   unsigned char rank;
+  bool listedDirectory;
 };
 
 // Facts about one entry, gathered lazily and kept while it is current.
@@ -63,8 +69,10 @@ struct EntryState {
 };
 
 // The entry's facts, read at the first question and kept in `state`.
-const EntryFacts& FactsOf(int dirFd, const EntryView& entry, EntryState& state);
+const EntryFacts& FactsOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state);
 
-// kDirectoryType for a directory or a link to one, kFileType for everything
-// else; told by the same statx that gives the entry's other facts.
-int TypeOf(int dirFd, const EntryView& entry, EntryState& state);
+// kDirectoryType for ".", "..", an entry the listing reported as a
+// directory and one its facts show as a directory; kFileType for everything
+// else, a symbolic link too (where it leads is learnt only when asked, see
+// IsLinkToDirectory).
+int TypeOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state);

@@ -56,17 +56,27 @@ int64_t EntryDate(int number, int selector) noexcept;
 struct FileId {
   uint64_t volume = 0;
   uint64_t file = 0;
-  // Birth time in nanoseconds where the file system keeps one, else the
-  // change time (0 on Windows): an inode number freed by a deletion and
-  // given to a new file at once (as Linux file systems do) still tells the
-  // two files apart.
+  // What tells apart two files that held the same inode number one after the
+  // other (as Linux file systems hand a freed one to the next new file at
+  // once): the birth time in nanoseconds where the file system keeps one,
+  // else a digest of the file handle (inode and generation), else the change
+  // time; 0 on Windows.
   uint64_t birth = 0;
+  // A symbolic link (POSIX): whether it leads to a directory, which would
+  // make it no candidate, is asked only when needed (IsLinkToDirectory).
+  bool link = false;
   bool operator==(const FileId&) const = default;
 };
 
 // Identity of the current entry; 0 when its facts can't be read (it vanished
 // or can't be examined), and such an entry is no candidate.
 int EntryId(int number, FileId& id) noexcept;
+
+// Whether the link listed as `id` under `path` leads to a directory: 1 when
+// it does (it is then no candidate), 0 when not, also when the target can't
+// be reached within a few link steps or lies on a file system another user
+// mounted. Always 0 on Windows, whose listing tells the kind itself.
+int IsLinkToDirectory(const Text& path, const FileId& id) noexcept;
 
 // Ends scan `number`; a number without a scan is ignored.
 void CloseScan(int number) noexcept;

@@ -1,5 +1,6 @@
 // Every call the POSIX file-system service makes to list, examine and remove
-// entries, to resolve a path and to walk /proc for open files, through one
+// entries, to resolve a path, to read the mount table and to walk /proc for
+// open files, through one
 // table, so that a test can answer them from memory or make them fail on cue.
 #pragma once
 
@@ -23,6 +24,7 @@ struct FileSystemCalls {
   int (*fstatat)(int dirFd, const char* path, struct stat* info, int flags);
   int (*unlinkat)(int dirFd, const char* path, int flags);
   ssize_t (*readlinkat)(int dirFd, const char* path, char* target, size_t size);
+  int (*nameToHandleAt)(int dirFd, const char* path, file_handle* handle, int* mountId, int flags);
   int (*clockGettime)(clockid_t clock, timespec* now);
   ThreadStart startThread;
 };

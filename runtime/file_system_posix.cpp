@@ -32,8 +32,15 @@ const char16_t kPathSeparator = u'/';
 
 namespace {
 
+// A directory the service keeps open: an O_PATH descriptor (-1 when the text
+// names no directory that may be used) and its device.
+struct OpenDirectory {
+  int fd = -1;
+  uint64_t device = 0;
+};
+
 struct Scan {
-  int dirFd = -1;  // owned by the registry, not by the scan
+  OpenDirectory dir;  // owned by the registry, not by the scan
   int64_t utcOffset = 0;
   NameBlock block;
   size_t current = 0;
@@ -42,7 +49,10 @@ struct Scan {
   // Last member: stopped before the names go.
   std::unique_ptr<FactsPrefetch<EntryFacts>> prefetch;
 
-  EntryView View(size_t index) const { return {block.Name(index), block.entry(index).rank}; }
+  EntryView View(size_t index) const {
+    const ScanEntry& entry = block.entry(index);
+    return {block.Name(index), entry.rank, entry.listedDirectory};
+  }
   // Stops the read-ahead, which reads through the block, and hands the block over.
   std::unique_ptr<std::u16string> ReleaseNames() {
     prefetch.reset();
@@ -50,9 +60,8 @@ struct Scan {
   }
 };
 
-// Directories are kept by their text without trailing '/': an O_PATH
-// descriptor, or -1 when the text names no directory that may be used.
-using Registry = ScanRegistry<Scan, std::string, int>;
+// Directories are kept by their text without trailing '/'.
+using Registry = ScanRegistry<Scan, std::string, OpenDirectory>;
 
 // Lives until the process ends: a close routine that runs on another thread
 // while the process exits never finds it destroyed.
@@ -78,12 +87,18 @@ std::string_view RegistryKey(std::string_view directory) {
   return directory;
 }
 
+// The directory `path` names relative to `startFd`, through trusted links only.
+OpenDirectory OpenKept(int startFd, std::string_view path) {
+  const TrustedDirectory opened = OpenTrustedDirectory(startFd, path);
+  return {opened.fd, opened.device};
+}
+
 // The directory a text names, resolved at its first use in the run (the
-// empty text is the current directory); -1 when there is none or a link on
-// the way is not trusted. The lock must be held.
-int DirectoryFor(std::string_view directory) {
+// empty text is the current directory); fd -1 when there is none or a link
+// on the way is not trusted. The lock must be held.
+OpenDirectory DirectoryFor(std::string_view directory) {
   const std::string_view key = RegistryKey(directory);
-  return TheRegistry().Directory(key, [key] { return OpenTrustedDirectory(AT_FDCWD, key).fd; });
+  return TheRegistry().Directory(key, [key] { return OpenKept(AT_FDCWD, key); });
 }
 
 // Split of a path at its last '/': directory text and name, both views into
@@ -95,15 +110,17 @@ std::pair<std::string_view, std::string_view> SplitAtLastSlash(std::string_view 
   return {slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// Starts reading ahead for a large scan; "." and ".." have no facts to read.
+// Starts reading ahead for a large scan; "." and ".." and the entries the
+// listing reported as directories have no facts to read.
 void StartPrefetch(Scan& scan) {
-  const int dirFd = scan.dirFd;
+  const OpenDirectory dir = scan.dir;
   const NameBlock* block = &scan.block;
   scan.prefetch = FactsPrefetch<EntryFacts>::Start(
       block->size(),
-      [dirFd, block](size_t index, EntryFacts& facts) {
-        if (block->entry(index).rank != 2) return false;
-        facts = ReadFacts(dirFd, block->Name(index));
+      [dir, block](size_t index, EntryFacts& facts) {
+        const ScanEntry& entry = block->entry(index);
+        if (entry.rank != 2 || entry.listedDirectory) return false;
+        facts = ReadFacts(dir.fd, block->Name(index), dir.device);
         return facts.known;
       },
       FileSystemCallTable().startThread);
@@ -119,13 +136,14 @@ Scan* ScanWithEntry(int number) {
 // Size of the first entry the pattern matches in the directory; the lock
 // must be held.
 int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
-  const int dirFd = DirectoryFor(directory);
-  if (dirFd < 0) return kNothingThere;
+  const OpenDirectory dir = DirectoryFor(directory);
+  if (dir.fd < 0) return kNothingThere;
   bool found = false;
+  bool firstDirectory = false;
   Text firstName;
   Text firstUpper;
   NameTest test(pattern);
-  ListNames(dirFd, [&](const Text& name, const Text& upper) {
+  ListNames(dir.fd, [&](const Text& name, const Text& upper, bool listedDirectory) {
     if (!test.Matches(name, upper)) return;
     if (found &&
         !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
@@ -133,14 +151,18 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
     }
     firstName = name;
     firstUpper = upper;
+    firstDirectory = listedDirectory;
     found = true;
   });
   if (!found) return kNothingThere;
-  const EntryView first{firstName, DotRank(firstName)};
+  const EntryView first{firstName, DotRank(firstName), firstDirectory};
   EntryState state;
-  if (TypeOf(dirFd, first, state) == kDirectoryType) return kDirectorySize;
-  const EntryFacts& facts = FactsOf(dirFd, first, state);
-  return facts.known ? facts.size : kNothingThere;
+  if (TypeOf(dir.fd, dir.device, first, state) == kDirectoryType) return kDirectorySize;
+  const EntryFacts& facts = FactsOf(dir.fd, dir.device, first, state);
+  if (!facts.known) return kNothingThere;
+  if (facts.id.link && LinkLeadsToDirectory(dir.fd, NameBytes(firstName).c_str(), dir.device))
+    return kDirectorySize;
+  return facts.size;
 }
 
 // What a path without wildcards names; the lock must be held. A directory,
@@ -149,27 +171,24 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
 // is not followed: -1.
 int64_t PlainPathSize(std::string_view path) {
   const auto [directory, name] = SplitAtLastSlash(path);
-  const int dirFd = DirectoryFor(directory);
-  if (dirFd < 0) return kNothingThere;
-  struct stat info {};
-  if (FileSystemCallTable().fstatat(dirFd, std::string(name).c_str(), &info, AT_SYMLINK_NOFOLLOW) !=
-      0) {
-    return kNothingThere;
-  }
-  const bool link = S_ISLNK(info.st_mode);
-  if (!link && !S_ISDIR(info.st_mode)) return info.st_size;
-  if (link && !TrustedLinkOwner(info.st_uid)) return kNothingThere;
-  const int kept = TheRegistry().Directory(
-      path, [dirFd, name = name] { return OpenTrustedDirectory(dirFd, name).fd; });
-  if (kept >= 0) return kDirectorySize;
-  return link ? info.st_size : kNothingThere;  // a link to no directory
+  const OpenDirectory dir = DirectoryFor(directory);
+  if (dir.fd < 0) return kNothingThere;
+  const EntryFacts facts = ReadFacts(dir.fd, std::string(name).c_str(), dir.device);
+  if (!facts.known) return kNothingThere;
+  const bool link = S_ISLNK(facts.mode);
+  if (!link && !S_ISDIR(facts.mode)) return facts.size;
+  if (link && !TrustedLinkOwner(facts.owner)) return kNothingThere;
+  const OpenDirectory kept = TheRegistry().Directory(
+      path, [dirFd = dir.fd, name = name] { return OpenKept(dirFd, name); });
+  if (kept.fd >= 0) return kDirectorySize;
+  return link ? facts.size : kNothingThere;  // a link to no directory
 }
 
 // Removes one name in an open directory when the removal rules allow it for
 // what the name holds now. The lock must be held.
 int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   // Read as the scan read it, so the identities compare field by field.
-  const EntryFacts facts = ReadFacts(dirFd, name);
+  const EntryFacts facts = ReadFacts(dirFd, name, id.volume);
   RemovalFacts now;
   now.known = facts.known;
   now.id = facts.id;
@@ -183,12 +202,31 @@ int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   return verdict != 0 && RemoveName(dirFd, name) ? verdict : 0;
 }
 
+// What `act(directory, name)` answers for the name a path of a listed entry
+// ends in, with the service lock held; 0 when the path names no entry that
+// can be reached, `noMemory` when memory runs out.
+template <typename Act>
+int OnListedName(const Text& path, int noMemory, Act act) noexcept {
+  if (path.empty()) return 0;
+  try {
+    const std::string bytes = BytesFromText(path);
+    if (HoldsNul(bytes)) return 0;
+    const auto [directory, name] = SplitAtLastSlash(bytes);
+    if (name.empty()) return 0;
+    const auto guard = TheRegistry().Hold();
+    const OpenDirectory dir = DirectoryFor(directory);
+    return dir.fd < 0 ? 0 : act(dir, name.data());  // `name` ends in the NUL of `bytes`
+  } catch (const std::bad_alloc&) {
+    return noMemory;
+  }
+}
+
 // Fills the scan with the entries whose names match, in the scan's order.
 bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
   NameTest test(pattern);
   bool fits = true;
-  const bool listed = ListNames(dirFd, [&](const Text& name, const Text& upper) {
-    if (test.Matches(name, upper) && !scan.block.Add(name, upper)) fits = false;
+  const bool listed = ListNames(dirFd, [&](const Text& name, const Text& upper, bool directory) {
+    if (test.Matches(name, upper) && !scan.block.Add(name, upper, directory)) fits = false;
   });
   if (!listed) return false;
   if (!fits) {
@@ -225,12 +263,12 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
   registry.Retire(number);
   if (number < 0) return 0;
   try {
-    const int dirFd = DirectoryFor(BytesFromText(directory));
-    if (dirFd < 0) return 0;
+    const OpenDirectory dir = DirectoryFor(BytesFromText(directory));
+    if (dir.fd < 0) return 0;
     Scan scan;
-    scan.dirFd = dirFd;
+    scan.dir = dir;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time
-    if (!ReadSortedMatches(dirFd, pattern, scan)) {
+    if (!ReadSortedMatches(dir.fd, pattern, scan)) {
       return 0;
     }
     scan.firstPending = scan.block.size() != 0;
@@ -263,7 +301,7 @@ int EntryType(int number) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  return TypeOf(scan->dirFd, scan->View(scan->current), scan->state);
+  return TypeOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
 }
 
 Text EntryName(int number) noexcept {
@@ -284,7 +322,8 @@ int64_t EntrySize(int number) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
+  const EntryFacts& facts =
+      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
   return facts.known ? facts.size : 0;
 }
 
@@ -292,7 +331,8 @@ int64_t EntryDate(int number, int selector) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
+  const EntryFacts& facts =
+      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   const int64_t seconds = selector == TimeAccessed   ? facts.access
                           : selector == TimeModified ? facts.write
@@ -305,10 +345,19 @@ int EntryId(int number, FileId& id) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts = FactsOf(scan->dirFd, scan->View(scan->current), scan->state);
+  const EntryFacts& facts =
+      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
   if (!facts.known) return 0;
   id = facts.id;
   return 1;
+}
+
+int IsLinkToDirectory(const Text& path, const FileId& id) noexcept {
+  if (!id.link) return 0;
+  // Without memory to look, the link counts as leading to a directory: it stays.
+  return OnListedName(path, 1, [&id](OpenDirectory dir, const char* name) {
+    return LinkLeadsToDirectory(dir.fd, name, id.volume) ? 1 : 0;
+  });
 }
 
 void CloseScan(int number) noexcept {
@@ -318,26 +367,16 @@ void CloseScan(int number) noexcept {
 
 void CloseAllScans() noexcept {
   const auto guard = TheRegistry().Hold();
-  TheRegistry().Clear([](int fd) {
-    if (fd >= 0) FileSystemCallTable().close(fd);
+  TheRegistry().Clear([](OpenDirectory dir) {
+    if (dir.fd >= 0) FileSystemCallTable().close(dir.fd);
   });
   TheOpenFiles() = OpenFiles{};
 }
 
 int RemoveFile(const Text& path, const FileId& id) noexcept {
-  if (path.empty()) return 0;
-  try {
-    const std::string bytes = BytesFromText(path);
-    if (HoldsNul(bytes)) return 0;
-    const auto [directory, nameView] = SplitAtLastSlash(bytes);
-    if (nameView.empty()) return 0;
-    const char* name = nameView.data();  // ends where `bytes` ends, in its NUL
-    const auto guard = TheRegistry().Hold();
-    const int dirFd = DirectoryFor(directory);
-    return dirFd < 0 ? 0 : RemoveEntry(dirFd, name, id);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
+  return OnListedName(path, 0, [&id](OpenDirectory dir, const char* name) {
+    return RemoveEntry(dir.fd, name, id);
+  });
 }
 
 int ScansLostEntries() noexcept {

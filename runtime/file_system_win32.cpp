@@ -259,6 +259,11 @@ void CloseAllScans() noexcept {
   TheRegistry().Clear([](HANDLE handle) { FileSystemCallTable().closeHandle(handle); });
 }
 
+// The listing reports a link to a directory as a directory itself.
+int IsLinkToDirectory(const Text&, const FileId&) noexcept {
+  return 0;
+}
+
 int RemoveFile(const Text& path, const FileId& id) noexcept {
   const size_t separator = path.find_last_of(u"\\/");
   const size_t nameStart = separator == Text::npos ? 0 : separator + 1;

@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr int64_t kWalkInterval = 1000000000;  // one second
+constexpr int64_t kWalkInterval = 1000000000;  // one second at least
+constexpr int64_t kWalkShare = 10;             // and ten times the last walk
 
 using Directory = std::unique_ptr<DIR, int (*)(DIR*)>;
 
@@ -46,9 +47,9 @@ bool TargetOf(int fdDir, const char* name, std::pair<uint64_t, uint64_t>& file) 
   return S_ISREG(plain.st_mode);
 }
 
-// Adds the regular files one process holds open; false when its descriptors
-// can't be read (another user's process, or one that just ended).
-bool ReadProcess(int procFd, const char* pid, OpenFiles& held) {
+// Adds the regular files on `device` one process holds open; false when its
+// descriptors can't be read (another user's process, or one that just ended).
+bool ReadProcess(int procFd, const char* pid, uint64_t device, OpenFiles& held) {
   char path[32];
   const size_t length = std::strlen(pid);
   if (length + 4 >= sizeof(path)) return false;
@@ -66,15 +67,16 @@ bool ReadProcess(int procFd, const char* pid, OpenFiles& held) {
   while (const dirent* entry = calls.readdir(dir.get())) {
     if (!IsNumber(entry->d_name)) continue;
     ++held.descriptors;
-    if (TargetOf(fdDir, entry->d_name, file)) held.files.push_back(file);
+    if (TargetOf(fdDir, entry->d_name, file) && file.first == device) held.files.push_back(file);
   }
   return true;
 }
 
 }  // namespace
 
-void ReadOpenFiles(const char* procRoot, OpenFiles& held) {
+void ReadOpenFiles(const char* procRoot, uint64_t device, OpenFiles& held) {
   held.files.clear();
+  held.device = device;
   held.processes = 0;
   held.descriptors = 0;
   const FileSystemCalls& calls = FileSystemCallTable();
@@ -82,7 +84,8 @@ void ReadOpenFiles(const char* procRoot, OpenFiles& held) {
   if (procFd >= 0) {
     if (const Directory proc{calls.fdopendir(procFd), calls.closedir}) {
       while (const dirent* entry = calls.readdir(proc.get())) {
-        if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, held)) ++held.processes;
+        if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, device, held))
+          ++held.processes;
       }
     } else {
       calls.close(procFd);
@@ -98,10 +101,12 @@ bool IsOpenFile(const OpenFiles& held, uint64_t device, uint64_t inode) {
 
 bool HeldOpen(OpenFiles& held, uint64_t device, uint64_t inode) {
   const int64_t now = MonotonicNow();
-  if (!held.walked || now - held.walkedAt > kWalkInterval) {
-    ReadOpenFiles("/proc", held);
+  const int64_t wait = std::max(kWalkInterval, kWalkShare * held.lastWalk);
+  if (!held.walked || held.device != device || now - held.walkedAt > wait) {
+    ReadOpenFiles("/proc", device, held);
     held.walked = true;
     held.walkedAt = MonotonicNow();
+    held.lastWalk = held.walkedAt - now;
   }
   return IsOpenFile(held, device, inode);
 }

@@ -29,11 +29,11 @@ bool NameTest::Matches(const Text& name, const Text& upper) {
   return WildcardMatchKeys(pattern_, key_);
 }
 
-bool NameBlock::Add(const Text& name, const Text& upper) {
+bool NameBlock::Add(const Text& name, const Text& upper, bool directory) {
   std::u16string& names = *names_;
   if (names.size() + name.size() > UINT32_MAX) return false;
-  entries_.push_back(
-      {static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()), DotRank(name)});
+  entries_.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
+                      DotRank(name), directory});
   names += name;
   for (const char16_t unit : upper) keys_.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
   return true;

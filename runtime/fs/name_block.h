@@ -13,8 +13,9 @@
 // One name the pattern matched: where its code units stand in the name block.
 struct ScanEntry {
   uint32_t offset;
-  uint16_t length;     // a name has at most 255 bytes, so at most 255 units
-  unsigned char rank;  // 0 for ".", 1 for "..", 2 for every other name
+  uint16_t length;       // a name has at most 255 bytes, so at most 255 units
+  unsigned char rank;    // 0 for ".", 1 for "..", 2 for every other name
+  bool listedDirectory;  // the listing itself reported a directory
 };
 
 unsigned char DotRank(std::u16string_view name);
@@ -44,8 +45,9 @@ class NameTest {
 // in the scan's order once Sort has run.
 class NameBlock {
  public:
-  // False when the block can hold no more names.
-  bool Add(const Text& name, const Text& upper);
+  // False when the block can hold no more names. `directory`: the listing
+  // reported the entry as a directory.
+  bool Add(const Text& name, const Text& upper, bool directory = false);
   // Puts the entries in the order of ComesBefore and drops the sort keys.
   void Sort();
 

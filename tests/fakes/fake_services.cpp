@@ -28,6 +28,7 @@ struct State {
   int64_t clock = 0;
   int clockReads = 0;
   std::vector<Text> removed;
+  std::vector<Text> linksExamined;
   Text output;
   std::deque<Text> answers;
   std::vector<Text> parameters;
@@ -57,6 +58,9 @@ std::vector<Text>& parameters() {
 }
 int& clockReads() {
   return state.clockReads;
+}
+std::vector<Text>& linksExamined() {
+  return state.linksExamined;
 }
 
 void Reset() {
@@ -170,7 +174,7 @@ int64_t EntryDate(int, int) noexcept {
 }
 int EntryId(int, FileId& id) noexcept {
   if (fake::state.scan.current == nullptr || !fake::state.scan.current->readable) return 0;
-  id = FileId{0, fake::state.scan.current->id};
+  id = FileId{0, fake::state.scan.current->id, 0, fake::state.scan.current->linkTo != 0};
   return 1;
 }
 void CloseScan(int) noexcept {
@@ -180,18 +184,40 @@ void CloseAllScans() noexcept {
   fake::state.scan = fake::Scan();
 }
 
+namespace {
+
+// The entry a path names, or the end of the entries.
+std::vector<fake::Entry>::iterator Named(const Text& path) {
+  const Text name = FilePart(path);
+  auto& entries = directory().entries;
+  return std::find_if(entries.begin(), entries.end(),
+                      [&](const fake::Entry& entry) { return entry.name == name; });
+}
+
+}  // namespace
+
+int IsLinkToDirectory(const Text& path, const FileId&) noexcept {
+  fake::linksExamined().push_back(path);
+  const auto it = Named(path);
+  return it != directory().entries.end() && it->linkTo == kDirectoryType ? 1 : 0;
+}
+
 int RemoveFile(const Text& path, const FileId& id) noexcept {
   fake::removed().push_back(path);
-  Text name = FilePart(path);
-  if (directory().undeletable.count(name) != 0) return 0;
+  if (directory().undeletable.count(FilePart(path)) != 0) return 0;
   auto& entries = directory().entries;
-  const auto it = std::find_if(entries.begin(), entries.end(),
-                               [&](const fake::Entry& entry) { return entry.name == name; });
+  const auto it = Named(path);
   if (it == entries.end()) return 0;
   const auto links = std::count_if(entries.begin(), entries.end(),
                                    [&](const fake::Entry& other) { return other.id == it->id; });
-  const RemovalFacts now{true,  {0, it->id}, it->type == kDirectoryType,  false, 0222,
-                         false, false,       static_cast<uint64_t>(links)};
+  const RemovalFacts now{true,
+                         {0, it->id, 0, it->linkTo != 0},
+                         it->type == kDirectoryType,
+                         it->linkTo != 0,
+                         0222,
+                         false,
+                         false,
+                         static_cast<uint64_t>(links)};
   const int verdict = RemovalVerdict(now, id);
   if (verdict != 0) entries.erase(it);
   return verdict;

@@ -23,6 +23,7 @@ struct Entry {
   uint64_t id = 0;       // file identity; change it to stand for a new file
   bool readable = true;  // false: the entry's facts can't be read
   bool lost = false;     // the scan has no memory left for it
+  int linkTo = 0;        // a link: to a file (kFileType) or a directory
 };
 
 // The one directory the fake file system knows, in scan order. Entries that
@@ -34,12 +35,13 @@ struct Directory {
 };
 
 Directory& directory();
-int64_t& clock();                 // what CurrentDate returns
-std::vector<Text>& removed();     // paths handed to RemoveFile, in order
-Text& output();                   // everything written, lines end in CR LF
-std::deque<Text>& answers();      // what ReadLine hands out; marker when empty
-std::vector<Text>& parameters();  // the command line after the program name
-int& clockReads();                // number of CurrentDate calls
+int64_t& clock();                    // what CurrentDate returns
+std::vector<Text>& removed();        // paths handed to RemoveFile, in order
+Text& output();                      // everything written, lines end in CR LF
+std::deque<Text>& answers();         // what ReadLine hands out; marker when empty
+std::vector<Text>& parameters();     // the command line after the program name
+int& clockReads();                   // number of CurrentDate calls
+std::vector<Text>& linksExamined();  // paths handed to IsLinkToDirectory, in order
 
 // Clears every fake.
 void Reset();

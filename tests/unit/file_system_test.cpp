@@ -13,12 +13,14 @@
 #include <filesystem>
 #include <mutex>
 #include <new>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "runtime/dates.h"
 #include "runtime/file_identity_posix.h"
 #include "runtime/file_system_calls_posix.h"
+#include "runtime/trusted_path_posix.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -131,35 +133,73 @@ TEST_F(FileSystemTest, ScanHandsOutMatchesInAscendingUpperCaseOrder) {
             (Names{"A.txt", "b.txt", "B1.txt", "c.TXT"}));
 }
 
+// Counts readlinkat calls, so the cost of following a link is seen.
+int linkReads = 0;
+ssize_t CountedReadlinkat(int dirFd, const char* path, char* target, size_t size) {
+  ++linkReads;
+  return readlinkat(dirFd, path, target, size);
+}
+
 TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
   Write("file", "12345");
   MakeDir("sub");
   Link("sub", "linkdir");
   Link("file", "linkfile");
   Link("gone", "dangling");
+  Link(Path("sub") + "/../sub", "absolute");
+  for (int i = 1; i <= 40; ++i) Link("chain" + std::to_string(i - 1), "chain" + std::to_string(i));
+  ASSERT_EQ(rename(Path("sub").c_str(), Path("chain0").c_str()), 0);
+  MakeDir("sub");
   Write("swapln");
   Write("swapped");
+  MakeDir("wasdir");
+  // A link's target is looked at only when asked, and only a few links deep.
   const struct {
     std::string name;
     int type;
     int64_t size;  // -1: not checked
+    int toDirectory, linkReads;
   } expected[] = {
-      {".", kDirectoryType, -1},   {"..", kDirectoryType, -1},      {"dangling", kFileType, 4},
-      {"file", kFileType, 5},      {"linkdir", kDirectoryType, -1}, {"linkfile", kFileType, 4},
-      {"sub", kDirectoryType, -1}, {"swapln", kDirectoryType, -1},  {"swapped", kDirectoryType, -1},
+      {".", kDirectoryType, -1, 0, 0},
+      {"..", kDirectoryType, -1, 0, 0},
+      {"absolute", kFileType, -1, 1, 1},
+      {"chain1", kFileType, 6, 1, 1},
+      {"chain10", kFileType, 6, 0, kMaxLinkSteps},
+      {"chain4", kFileType, 6, 1, 4},
+      {"dangling", kFileType, 4, 0, 1},
+      {"file", kFileType, 5, 0, 0},
+      {"linkdir", kFileType, 3, 1, 1},
+      {"linkfile", kFileType, 4, 0, 1},
+      {"sub", kDirectoryType, -1, 0, 0},
+      {"swapln", kFileType, 3, 1, 1},
+      {"swapped", kDirectoryType, -1, 0, 0},
+      {"wasdir", kDirectoryType, -1, 0, 0},
   };
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"*"), 0);
-  // Files when the directory was read, a directory and a link to one when asked.
+  // Files when the directory was read, a directory and a link to one when
+  // asked; a directory when listed stays one.
   ASSERT_EQ(unlink(Path("swapln").c_str()) | unlink(Path("swapped").c_str()), 0);
   Link("sub", "swapln");
   MakeDir("swapped");
-  for (const auto& e : expected) {
-    ASSERT_NE(NextEntry(0), 0) << e.name;
-    EXPECT_EQ(BytesFromText(EntryName(0)), e.name);
-    EXPECT_EQ(EntryType(0), e.type) << e.name;
-    EXPECT_TRUE(e.size < 0 || EntrySize(0) == e.size) << e.name;
+  ASSERT_EQ(rmdir(Path("wasdir").c_str()), 0);
+  Write("wasdir");
+  FileSystemCallTable().readlinkat = CountedReadlinkat;
+  std::set<std::string> seen;
+  while (NextEntry(0) != 0) {
+    const std::string name = BytesFromText(EntryName(0));
+    for (const auto& e : expected) {
+      if (e.name != name) continue;
+      FileId id;
+      linkReads = 0;
+      const int toDirectory = EntryId(0, id) != 0 ? IsLinkToDirectory(PathText(name), id) : -1;
+      EXPECT_EQ(EntryType(0), e.type) << name;
+      EXPECT_TRUE(e.size < 0 || EntrySize(0) == e.size) << name;
+      EXPECT_EQ(toDirectory, e.toDirectory) << name;
+      EXPECT_EQ(linkReads, e.linkReads) << name;
+      seen.insert(name);
+    }
   }
-  EXPECT_EQ(NextEntry(0), 0);
+  EXPECT_EQ(seen.size(), std::size(expected));
 }
 
 // Large scans read the entries' facts ahead on a second thread: every entry
@@ -303,14 +343,22 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
 }
 
 // A freed inode number given to a new file at once, on a file system that
-// keeps no birth time: the change time tells the two files apart.
-TEST(FileIdentityTest, ChangeTimeStandsInForAMissingBirthTime) {
-  struct statx info {};
-  info.stx_btime = {7, 123, 0};
-  info.stx_ctime = {9, 456, 0};
-  EXPECT_EQ(IdentityStamp(info), 9000000456u);
-  info.stx_mask = STATX_BTIME;
-  EXPECT_EQ(IdentityStamp(info), 7000000123u);
+// keeps no birth time: the handle's generation tells the two files apart,
+// and where no handle can be had the change time does.
+TEST(FileIdentityTest, HandleAndThenChangeTimeStandInForAMissingBirthTime) {
+  alignas(file_handle) unsigned char room[sizeof(file_handle) + 16] = {};
+  file_handle* handle = reinterpret_cast<file_handle*>(room);
+  unsigned char* bytes = room + sizeof(file_handle);  // the handle's own bytes
+  const unsigned char inodeAndGeneration[] = {0x0c, 0, 0, 0, 0x78, 0x56, 0x34, 0x12};
+  std::copy(std::begin(inodeAndGeneration), std::end(inodeAndGeneration), bytes);
+  handle->handle_bytes = sizeof inodeAndGeneration;
+  EXPECT_EQ(IdentityStamp(true, 7000000123u, handle, 9000000456u), 7000000123u);
+  EXPECT_EQ(IdentityStamp(false, 7000000123u, handle, 9000000456u), 0x123456780000000cu);
+  EXPECT_EQ(IdentityStamp(false, 7000000123u, nullptr, 9000000456u), 9000000456u);
+  handle->handle_bytes = 16;  // longer handles are hashed: the generation still counts
+  const uint64_t longer = IdentityStamp(false, 0, handle, 0);
+  bytes[5] = 0x57;
+  EXPECT_NE(IdentityStamp(false, 0, handle, 0), longer);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
