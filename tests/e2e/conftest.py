@@ -18,9 +18,11 @@ import pty
 import re
 import tty
 import select
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 from datetime import datetime, timezone
 
@@ -175,6 +177,52 @@ def make_files(directory, contents):
             content = b"x" * content
         with open(os.path.join(directory, name), "wb") as f:
             f.write(content)
+
+
+def start_until_prompt(args):
+    """The tool with piped answers, started and read up to its first prompt."""
+    proc = subprocess.Popen([BIN] + args, env=base_env(), stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    out = b""
+    while PROMPT.encode("utf-16-le") not in out:
+        chunk = os.read(proc.stdout.fileno(), 4096)
+        assert chunk, out
+        out += chunk
+    return proc, out
+
+
+def answer_and_finish(proc, out, answers):
+    proc.stdin.write(answers)
+    proc.stdin.close()
+    out += proc.stdout.read()
+    assert proc.wait(timeout=30) == 0
+    assert proc.stderr.read() == b""
+    return decode_lines(out)
+
+
+@pytest.fixture
+def ext2_dir():
+    """The root of a fresh, loop-mounted ext2 file system with 128-byte
+    inodes: no birth times, times in whole seconds. Skipped where it can't
+    be had (not root, no mkfs.ext2, no loop devices)."""
+    if os.geteuid() != 0 or not shutil.which("mkfs.ext2"):
+        pytest.skip("needs root and mkfs.ext2")
+    base = tempfile.mkdtemp()
+    image, mounted = os.path.join(base, "image"), os.path.join(base, "mnt")
+    os.mkdir(mounted)
+    with open(image, "wb") as f:
+        f.truncate(8 << 20)
+    quiet = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL}
+    try:
+        if subprocess.run(["mkfs.ext2", "-q", "-F", "-I", "128", image], **quiet).returncode or \
+                subprocess.run(["mount", "-o", "loop", image, mounted], **quiet).returncode:
+            pytest.skip("no loop-mounted ext2 here")
+        try:
+            yield mounted
+        finally:
+            subprocess.run(["umount", "-l", mounted], **quiet)
+    finally:
+        shutil.rmtree(base)
 
 
 class PtySession:

@@ -2,6 +2,7 @@
 UTF-8 answers from a pipe, names shown safely, output written line by line."""
 
 import os
+import resource
 import select
 import signal
 import subprocess
@@ -160,24 +161,33 @@ def test_bare_enter_from_a_pipe_is_answered_at_once(tmp_path):
     assert out.count(prompt) == 2
 
 
-def test_stopped_batch_run_names_every_file_it_removed(tmp_path):
+def without_core_dumps():
+    resource.setrlimit(resource.RLIMIT_CORE, (0, 0))
+
+
+# Every signal that ends a process waits for the file being removed; one
+# ignored when the tool started (nohup) stays ignored.
+@pytest.mark.parametrize("number", [signal.SIGTERM, signal.SIGQUIT, signal.SIGUSR1,
+                                    signal.SIGALRM, signal.SIGXFSZ],
+                         ids=lambda number: signal.Signals(number).name)
+def test_stopped_batch_run_names_every_file_it_removed(tmp_path, number):
     d = os.path.join(str(tmp_path), "logs")
     names = ["f%05d" % i for i in range(10000)]
     make_files(d, {n: 0 for n in names})
     log = os.path.join(str(tmp_path), "out")
     for attempt in range(10):
         with open(log, "wb") as out:
-            proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=out)
+            proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=out,
+                                    preexec_fn=without_core_dumps)
         while os.path.getsize(log) < 4000 + 400 * attempt and proc.poll() is None:
             pass  # into the deletion pass, somewhere in its first files
-        proc.send_signal(signal.SIGTERM)
-        assert proc.wait() == -signal.SIGTERM
+        proc.send_signal(number)
+        assert proc.wait() == -number
         lines = open(log, "rb").read().decode("utf-16-le").split("\r\n")
         ok = {l.split(" ")[1] for l in lines if l.endswith(" wird gelöscht. OK!")}
         assert ok == set(names) - set(os.listdir(d)), "attempt %d" % attempt
         make_files(d, {n: 0 for n in ok})
-    # A signal ignored when the tool started (nohup) stays ignored.
     proc = subprocess.Popen([BIN, "-f", d, "-D", "-b"], env=base_env(), stdout=subprocess.DEVNULL,
-                            preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
-    proc.send_signal(signal.SIGHUP)
+                            preexec_fn=lambda: signal.signal(number, signal.SIG_IGN))
+    proc.send_signal(number)
     assert proc.wait() == 0 and os.listdir(d) == []

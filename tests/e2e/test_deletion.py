@@ -4,11 +4,12 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 
 import pytest
 
-from conftest import (BIN, DAY, PROMPT, base_env, decode_lines, file_lines, listed_names,
-                      make_files, run, typical_run_lines, utf16)
+from conftest import (BIN, DAY, PROMPT, answer_and_finish, base_env, file_lines, listed_names,
+                      make_files, run, start_until_prompt, typical_run_lines, utf16)
 
 
 @pytest.mark.parametrize("sizes, count_line, size_line", [
@@ -119,27 +120,6 @@ def test_reader_closing_early_does_not_stop_deletion(tmp_path):
     assert os.listdir(d) == []
 
 
-def start_until_prompt(args):
-    """The tool with piped answers, started and read up to its first prompt."""
-    proc = subprocess.Popen([BIN] + args, env=base_env(), stdin=subprocess.PIPE,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    out = b""
-    while PROMPT.encode("utf-16-le") not in out:
-        chunk = os.read(proc.stdout.fileno(), 4096)
-        assert chunk, out
-        out += chunk
-    return proc, out
-
-
-def answer_and_finish(proc, out, answers):
-    proc.stdin.write(answers)
-    proc.stdin.close()
-    out += proc.stdout.read()
-    assert proc.wait(timeout=30) == 0
-    assert proc.stderr.read() == b""
-    return decode_lines(out)
-
-
 @pytest.mark.posix_only
 def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
     base = str(tmp_path)
@@ -156,27 +136,37 @@ def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
     assert os.listdir(moved) == []
 
 
-def recreate_on_freed_inode(path, content):
+def recreate_on_freed_inode(path, content, same_second=False):
     """Delete the file and make a new one under its name, on the same inode
-    number when the file system hands it out again (it usually does)."""
-    inode = os.stat(path).st_ino
+    number when the file system hands it out again (it usually does); with
+    `same_second`, also within the second of the old file's change time."""
+    old = os.stat(path)
     os.remove(path)
     for _ in range(50):
         make_files(os.path.dirname(path), {os.path.basename(path): content})
-        if os.stat(path).st_ino == inode:
-            return
+        if os.stat(path).st_ino == old.st_ino:
+            break
         os.remove(path)
-    make_files(os.path.dirname(path), {os.path.basename(path): content})
+    else:
+        make_files(os.path.dirname(path), {os.path.basename(path): content})
+    if same_second:
+        new = os.stat(path)
+        assert (new.st_ino, new.st_ctime_ns) == (old.st_ino, old.st_ctime_ns)
 
 
 @pytest.mark.posix_only
-@pytest.mark.parametrize("replace, left", [
+@pytest.mark.parametrize("replace, left, where", [
     (lambda p: (os.rename(p, p + ".1"), make_files(os.path.dirname(p), {"app.log": 20})),
-     ["app.log", "app.log.1"]),
-    (lambda p: recreate_on_freed_inode(p, 20), ["app.log"]),
-], ids=["renamed", "deleted"])
-def test_file_replaced_at_prompt_is_not_deleted(tmp_path, replace, left):
-    d = str(tmp_path)
+     ["app.log", "app.log.1"], "tmp_path"),
+    (lambda p: recreate_on_freed_inode(p, 20), ["app.log"], "tmp_path"),
+    # No birth time, whole seconds, the freed inode at once: only the
+    # file handle's generation is new.
+    (lambda p: recreate_on_freed_inode(p, 20, same_second=True), ["app.log"], "ext2_dir"),
+], ids=["renamed", "deleted", "deleted and made anew within its second on ext2"])
+def test_file_replaced_at_prompt_is_not_deleted(request, replace, left, where):
+    d = str(request.getfixturevalue(where))
+    while where == "ext2_dir" and time.time() % 1 > 0.2:  # all within one second
+        time.sleep(0.01)
     make_files(d, {"app.log": 10})
     proc, out = start_until_prompt(["-f", d, "-D"])
     replace(os.path.join(d, "app.log"))  # another file under the listed name
@@ -184,7 +174,7 @@ def test_file_replaced_at_prompt_is_not_deleted(tmp_path, replace, left):
     assert [l for l in lines if l.startswith("Datei ")] == [
         "Datei app.log wird gelöscht. " + PROMPT + "Fehler!"]
     assert lines[-1].endswith("Fehler!")  # nothing deleted: no summary
-    assert sorted(os.listdir(d)) == left
+    assert sorted(n for n in os.listdir(d) if n != "lost+found") == left
     assert os.path.getsize(os.path.join(d, "app.log")) == 20
 
 

@@ -7,10 +7,22 @@
 
 namespace {
 
+// Names of 255 bytes: what sane expressions meet at most, and what a name
+// made against an expression that backtracks badly looks like.
+const Text kLongName = Text(u"app-") + Text(240, u'x') + u"-1.log";
+const Text kDottedName = [] {
+  Text name;
+  for (int i = 0; i < 42; ++i)
+    name += u"seg" + Text(1, static_cast<char16_t>(u'a' + i % 26)) + u".";
+  return name + u"log";
+}();
+const Text kCostlyName = Text(u"000123") + Text(220, u'a') + u".log!";
+
 TEST(Regex, MatchesNamesAnywhereAndCaseSensitively) {
   struct Case {
     Text expression, subject;
     int compiled, matched;
+    int64_t limitHits = 0;  // matches that ran into a limit: they don't match
   };
   const Case cases[] = {
       {u"\\.log$", u"x.log", 1, 1},
@@ -27,12 +39,20 @@ TEST(Regex, MatchesNamesAnywhereAndCaseSensitively) {
       {u"^.$", u"\xDC80", 1, 1},
       {u"\uFFFD", u"x\xDCFFy", 1, 1},
       {u"", u"anything", 1, 1},
+      {u"^app-.*-\\d+\\.log$", kLongName, 1, 1},
+      {u"^(.*)-(.*)-(.*)\\.log$", kLongName, 1, 1},
+      {u"^(?:(?!tmp).)*\\.log$", kLongName, 1, 1},
+      {u"^(\\w+\\.?)+\\.log$", kDottedName, 1, 1},
+      {u"^(?:[^.]|\\.(?!tmp))*$", kDottedName, 1, 1},
+      {u"^(\\w+\\.?)+\\.log$", kCostlyName, 1, 0, 1},
+      {u"(a|a)+$", kCostlyName, 1, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.expression) + " on " +
                  ::testing::PrintToString(c.subject));
     EXPECT_EQ(CompilePattern(0, c.expression) != 0, c.compiled != 0);
     EXPECT_EQ(MatchPattern(0, c.subject), c.matched);
+    EXPECT_EQ(PatternLimitHits(0), c.limitHits);
   }
   ReleaseAllPatterns();
 }

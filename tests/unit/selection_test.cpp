@@ -17,6 +17,7 @@ std::vector<Text> Select(const RunSettings& settings) {
   CandidateList list;
   CollectCandidates(settings, list);
   FilterByName(settings, list);
+  DropLinksToDirectories(list);
   FilterByAge(settings, list);
   SpareNewest(settings, list);
   ReleaseAllPatterns();
@@ -101,6 +102,26 @@ TEST_F(Selection, NameFilterRunsBeforeTheSparePass) {
                 {u"y.txt", kFileType, 1, kNow - 1 * kDay},
                 {u"z.log", kFileType, 1, kNow - 4 * kDay}});
   EXPECT_EQ(Select(Settings(0, 0, 1, u"\\.log$")), (std::vector<Text>{u"z.log"}));
+}
+
+// A link's target is looked at only for names that passed, and before the
+// spare pass counts: a link to a directory is spared by nobody.
+TEST_F(Selection, LinksAreExaminedAfterTheNameFilterAndBeforeTheSparePass) {
+  SetDirectory({{.name = u"a", .created = kNow - 4 * kDay},
+                {.name = u"l-dir", .created = kNow - 1 * kDay, .linkTo = kDirectoryType},
+                {.name = u"l-file", .created = kNow - 2 * kDay, .linkTo = kFileType},
+                {.name = u"x-dir", .created = kNow - 3 * kDay, .linkTo = kDirectoryType}});
+  EXPECT_EQ(Select(Settings(0, 0, 1, u"^[al]")), (std::vector<Text>{u"a"}));
+  EXPECT_EQ(fake::linksExamined(), (std::vector<Text>{u"/logs/l-dir", u"/logs/l-file"}));
+}
+
+// Names whose match runs into the expression's limits match nothing, and the
+// run says how many there were, once.
+TEST_F(Selection, CostlyNamesAreCountedOnce) {
+  const Text costly = Text(u"000123") + Text(220, u'a') + u".log!";
+  SetDirectory({{.name = costly + u"1"}, {.name = u"ok.log"}, {.name = costly + u"2"}});
+  EXPECT_EQ(Select(Settings(0, 0, 0, u"^(\\w+\\.?)+\\.log$")), (std::vector<Text>{u"ok.log"}));
+  EXPECT_EQ(fake::OutputLines(), (std::vector<Text>{u"Fehler: Ausdruck zu aufwendig für 2 Namen"}));
 }
 
 TEST_F(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
