@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <new>
@@ -101,7 +100,7 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   constexpr int kFlags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
   struct statx info {};
   if (calls.statx(dirFd, name, kFlags, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
-    const uint64_t at = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const uint64_t at = StatxDevice(info);
     if (at != device && ForeignFileSystem(at)) return EntryFacts{};
     EntryFacts facts;
     facts.known = true;

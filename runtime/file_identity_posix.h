@@ -1,12 +1,19 @@
-// The part of a file's identity on POSIX that tells apart two files which
-// held the same inode number one after the other.
+// What a file's identity on POSIX is made of: its device, and what tells
+// apart two files that held the same inode number one after the other.
 #pragma once
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+// The device statx reports, as one number (as st_dev and makedev give it).
+inline uint64_t StatxDevice(const struct statx& info) {
+  return makedev(info.stx_dev_major, info.stx_dev_minor);
+}
 
 // Digest of a file handle (name_to_handle_at): its bytes themselves when they
 // fit, as the inode and generation of ext2/3/4 do, else their FNV-1a hash.

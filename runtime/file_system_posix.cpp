@@ -53,6 +53,8 @@ struct Scan {
     const ScanEntry& entry = block.entry(index);
     return {block.Name(index), entry.rank, entry.listedDirectory};
   }
+  // The current entry's facts, read at the first question.
+  const EntryFacts& Facts() { return FactsOf(dir.fd, dir.device, View(current), state); }
   // Stops the read-ahead, which reads through the block, and hands the block over.
   std::unique_ptr<std::u16string> ReleaseNames() {
     prefetch.reset();
@@ -322,8 +324,7 @@ int64_t EntrySize(int number) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts =
-      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
+  const EntryFacts& facts = scan->Facts();
   return facts.known ? facts.size : 0;
 }
 
@@ -331,8 +332,7 @@ int64_t EntryDate(int number, int selector) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts =
-      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
+  const EntryFacts& facts = scan->Facts();
   if (!facts.known) return 0;
   const int64_t seconds = selector == TimeAccessed   ? facts.access
                           : selector == TimeModified ? facts.write
@@ -345,8 +345,7 @@ int EntryId(int number, FileId& id) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
-  const EntryFacts& facts =
-      FactsOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
+  const EntryFacts& facts = scan->Facts();
   if (!facts.known) return 0;
   id = facts.id;
   return 1;

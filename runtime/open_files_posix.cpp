@@ -1,12 +1,12 @@
 // The walk over /proc/<pid>/fd of every process the tool may inspect, each
 // call through the table of file-system calls.
-#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
+#include "runtime/file_identity_posix.h"
 #include "runtime/file_system_calls_posix.h"
 #include "runtime/open_files.h"
 
@@ -38,7 +38,7 @@ bool TargetOf(int fdDir, const char* name, std::pair<uint64_t, uint64_t>& file) 
   const FileSystemCalls& calls = FileSystemCallTable();
   struct statx info {};
   if (calls.statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &info) == 0) {
-    file = {static_cast<uint64_t>(makedev(info.stx_dev_major, info.stx_dev_minor)), info.stx_ino};
+    file = {StatxDevice(info), info.stx_ino};
     return S_ISREG(info.stx_mode);
   }
   struct stat plain {};

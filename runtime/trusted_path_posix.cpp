@@ -9,13 +9,13 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "runtime/file_identity_posix.h"
 #include "runtime/file_system_calls_posix.h"
 #include "runtime/mount_trust_posix.h"
 
@@ -80,10 +80,10 @@ bool Step(int& current, uint64_t& device, const std::string& name,
   struct statx info {};
   char target[PATH_MAX];
   ssize_t length = -1;
-  if (calls.statx(link, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE | STATX_UID, &info) ==
-          0 &&
-      S_ISLNK(info.stx_mode) &&
-      !ForeignFileSystem(makedev(info.stx_dev_major, info.stx_dev_minor))) {
+  const bool isLink = calls.statx(link, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC,
+                                  STATX_TYPE | STATX_UID, &info) == 0 &&
+                      S_ISLNK(info.stx_mode);
+  if (isLink && !ForeignFileSystem(StatxDevice(info))) {
     refused = !TrustedLinkOwner(info.stx_uid);
     if (!refused && ++links <= kMaxTrustedLinks)
       length = calls.readlinkat(link, "", target, PATH_MAX);
@@ -100,8 +100,9 @@ bool Step(int& current, uint64_t& device, const std::string& name,
   return true;
 }
 
-// Reads the link `fd` (an O_PATH descriptor of it, or `dirFd` with `name`)
-// and adds its target's components to `pending`; its length, or -1.
+// Reads the link `name` in the directory `dirFd` (or, with an empty name, the
+// link `dirFd` is an O_PATH descriptor of) and adds its target's components
+// to `pending`; the target's length, or -1.
 ssize_t ReadLink(int dirFd, const char* name, std::vector<std::string>& pending, bool& absolute) {
   char target[PATH_MAX];
   const ssize_t length = FileSystemCallTable().readlinkat(dirFd, name, target, PATH_MAX);
@@ -137,7 +138,7 @@ bool LinkLeadsToDirectory(int dirFd, const char* name, uint64_t device) {
     struct statx info {};
     const bool known =
         calls.statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE, &info) == 0;
-    const uint64_t at = makedev(info.stx_dev_major, info.stx_dev_minor);
+    const uint64_t at = StatxDevice(info);
     if (!known || (at != device && ForeignFileSystem(at))) {
       calls.close(fd);
       break;
@@ -171,7 +172,7 @@ bool DeviceOf(int fd, uint64_t& device) {
   // that never answers is not asked.
   struct statx info {};
   if (calls.statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, 0, &info) == 0) {
-    device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    device = StatxDevice(info);
     return true;
   }
   struct stat plain {};  // sandboxes without statx
@@ -184,14 +185,14 @@ TrustedDirectory OpenTrustedDirectory(int startFd, std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return {};
   const FileSystemCalls& calls = FileSystemCallTable();
   const std::string text(path.empty() ? std::string_view(".") : path);
+  const bool absolute = text.front() == '/';
   uint64_t device = 0;
-  int current =
-      text.front() == '/' ? OpenRoot(device) : calls.openat(startFd, ".", kDirectoryFlags);
-  if (current >= 0 && text.front() != '/' && !MayEnter(current, device)) {
+  int current = absolute ? OpenRoot(device) : calls.openat(startFd, ".", kDirectoryFlags);
+  if (current < 0) return {};
+  if (!absolute && !MayEnter(current, device)) {
     calls.close(current);
     return {};
   }
-  if (current < 0) return {};
   if (const int fd = OpenWithoutLinks(current, text); fd >= 0) {
     calls.close(current);
     if (MayEnter(fd, device)) return {fd, false, device};

@@ -210,14 +210,10 @@ int RemoveFile(const Text& path, const FileId& id) noexcept {
   if (it == entries.end()) return 0;
   const auto links = std::count_if(entries.begin(), entries.end(),
                                    [&](const fake::Entry& other) { return other.id == it->id; });
-  const RemovalFacts now{true,
-                         {0, it->id, 0, it->linkTo != 0},
-                         it->type == kDirectoryType,
-                         it->linkTo != 0,
-                         0222,
-                         false,
-                         false,
-                         static_cast<uint64_t>(links)};
+  const bool link = it->linkTo != 0;
+  const RemovalFacts now{
+      true,  {0, it->id, 0, link},        it->type == kDirectoryType, link, 0222, false,
+      false, static_cast<uint64_t>(links)};
   const int verdict = RemovalVerdict(now, id);
   if (verdict != 0) entries.erase(it);
   return verdict;
