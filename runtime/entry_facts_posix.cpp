@@ -26,6 +26,17 @@ void DecodeName(std::string_view bytes, Text& name) {
   name.assign(bytes.begin(), bytes.end());
 }
 
+// Nanoseconds of the creation time: the birth time's, else those of the older
+// of the last-write and change times, compared to the nanosecond.
+template <class Stamp>
+uint32_t CreationNanoseconds(bool hasBirth, const Stamp& birth, const Stamp& written,
+                             const Stamp& changed) {
+  if (hasBirth) return static_cast<uint32_t>(birth.tv_nsec);
+  const bool writtenFirst = written.tv_sec != changed.tv_sec ? written.tv_sec < changed.tv_sec
+                                                             : written.tv_nsec < changed.tv_nsec;
+  return static_cast<uint32_t>(writtenFirst ? written.tv_nsec : changed.tv_nsec);
+}
+
 EntryFacts FactsFromStat(const struct stat& info) {
   EntryFacts facts;
   facts.known = true;
@@ -40,6 +51,7 @@ EntryFacts FactsFromStat(const struct stat& info) {
   facts.access = info.st_atim.tv_sec;
   facts.write = info.st_mtim.tv_sec;
   facts.change = info.st_ctim.tv_sec;
+  facts.createdNanoseconds = CreationNanoseconds(false, info.st_ctim, info.st_mtim, info.st_ctim);
   return facts;
 }
 
@@ -93,6 +105,8 @@ EntryFacts ReadFacts(int dirFd, const char* name) {
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
     facts.change = info.stx_ctime.tv_sec;
+    facts.createdNanoseconds =
+        CreationNanoseconds(facts.hasBirth, info.stx_btime, info.stx_mtime, info.stx_ctime);
     return facts;
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).

@@ -168,6 +168,9 @@ int64_t EntrySize(int) noexcept {
 int64_t EntryDate(int, int) noexcept {
   return fake::state.scan.current != nullptr ? fake::state.scan.current->created : 0;
 }
+uint32_t EntryCreationFraction(int) noexcept {
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->fraction : 0;
+}
 int EntryId(int, FileId& id) noexcept {
   if (fake::state.scan.current == nullptr || !fake::state.scan.current->readable) return 0;
   id = FileId{0, fake::state.scan.current->id};
