@@ -207,7 +207,9 @@ void ReleaseRun() {
 
 void EndRun(const RunSettings& settings) {
   ReleaseRun();
-  std::exit(static_cast<int>(settings.exitCode));
+  // A run whose log could not be written is no success.
+  const int64_t code = settings.exitCode == 0 && OutputFailed() ? 1 : settings.exitCode;
+  std::exit(static_cast<int>(code));
 }
 
 void RunTool() {

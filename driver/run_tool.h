@@ -14,7 +14,8 @@ enum class OptionPassEnd { kDone, kLicence };
 // Releases the compiled name expression and every scan.
 void ReleaseRun();
 
-// Releases what the run holds and ends the process with settings.exitCode.
+// Releases what the run holds and ends the process with settings.exitCode,
+// 1 instead of 0 when the output could not be written.
 [[noreturn]] void EndRun(const RunSettings& settings);
 
 // Prints the error block and usage text and sets exitCode to 99 (no exit).

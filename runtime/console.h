@@ -24,6 +24,11 @@ void Write(const Text& text);
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
 
+// True once a text could not be written whole for another reason than a
+// reader that went away (a full or failing file system, a file size limit):
+// the log of the run is incomplete from there on.
+bool OutputFailed();
+
 // Holds back SIGINT, SIGTERM and SIGHUP while one file is removed and its
 // line written; ReleaseStopSignals then lets a held signal end the run, so
 // the log of a stopped run names every file the run removed. No-ops where
@@ -42,6 +47,9 @@ void RunCloseRoutine();
 
 // True when standard output is a terminal or console (platform unit).
 bool OutputIsTerminal();
+
+// Notes that a write failed (platform unit), for OutputFailed.
+void NoteOutputFailure();
 
 // Reads one answer from standard input (platform unit); ReadLine first
 // writes what Write still holds.

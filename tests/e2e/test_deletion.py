@@ -1,7 +1,9 @@
 """Deletion pass: simulation, batch mode, confirmations, summary, safety."""
 
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import tempfile
 
@@ -119,6 +121,38 @@ def test_reader_closing_early_does_not_stop_deletion(tmp_path):
     assert os.listdir(d) == []
 
 
+def no_room_at_all(_tmp_path):
+    return {"stdout": open("/dev/full", "wb")}
+
+
+def room_for_4_kib(tmp_path):
+    def limit():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # writes fail with EFBIG instead
+        resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+    return {"stdout": open(os.path.join(str(tmp_path), "run.log"), "wb"), "preexec_fn": limit}
+
+
+# A log that cannot be written ends the deletions, and the run fails: at most
+# the file whose line was cut is deleted without a line of its own.
+@pytest.mark.posix_only
+@pytest.mark.parametrize("room", [no_room_at_all, room_for_4_kib])
+def test_unwritable_log_stops_the_deletions(tmp_path, room):
+    d = os.path.join(str(tmp_path), "logs")
+    make_files(d, {"%03d.log" % i: 1 for i in range(300)})
+    output = room(tmp_path)
+    with output["stdout"]:
+        status = subprocess.run([BIN, "-f", d, "-D", "-b"], env=base_env(),
+                                stdin=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                timeout=30, **output).returncode
+    assert status == 1
+    logged = 0
+    if room is room_for_4_kib:
+        with open(os.path.join(str(tmp_path), "run.log"), "rb") as log:
+            logged = log.read().decode("utf-16-le", "replace").count(" OK!\r\n")
+        assert logged > 0
+    assert 300 - logged - 1 <= len(os.listdir(d)) <= 300 - logged
+
+
 def start_until_prompt(args):
     """The tool with piped answers, started and read up to its first prompt."""
     proc = subprocess.Popen([BIN] + args, env=base_env(), stdin=subprocess.PIPE,
@@ -224,4 +258,6 @@ def test_planted_link_leads_nowhere(link, value, user, deleted):
                         os.path.join(cleaned, link)], check=True)
         result = run(["-f", os.path.join(cleaned, value), "-D", "-b"])
         assert sorted(listed_names(result)) == deleted
+        refused = "Fehler: Verzeichnis kann nicht gelesen werden: " + os.path.join(cleaned, link)
+        assert (refused + "/" in result.lines) == (link == "archive" and user == "nobody")
         assert sorted(os.listdir(victim) + deleted) == ["important.db", "passwd"]

@@ -1,6 +1,8 @@
 """Which files become candidates: pattern, expression, age, spare count."""
 
 import os
+import subprocess
+import time
 
 import pytest
 
@@ -111,3 +113,29 @@ def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock,
     assert listed_names(result) == expected
     if not expected:
         assert result.lines[-1] == NOTHING_FOUND
+
+
+def made_within_one_second(directory, names):
+    """Files made in the given order, a few milliseconds apart (more than the
+    kernel's clock tick), all in one second of their creation time."""
+    while True:
+        while time.time() % 1 > 0.5:  # room for every file before the second ends
+            time.sleep(0.05)
+        paths = [os.path.join(directory, n) for n in names]
+        for p in paths:
+            open(p, "wb").close()
+            time.sleep(0.03)
+        out = subprocess.run(["stat", "-c", "%.9W %.9Y"] + paths, check=True,
+                             stdout=subprocess.PIPE, text=True).stdout.split()
+        times = [float(t) for t in out[::2]] if float(out[0]) else [float(t) for t in out[1::2]]
+        if len({int(t) for t in times}) == 1 and times == sorted(set(times)):
+            return
+        for p in paths:
+            os.remove(p)
+
+
+# Files of one second go by their finer creation time: -a 1 spares the newest.
+def test_files_of_one_second_sort_newest_first(tmp_path):
+    d = str(tmp_path)
+    made_within_one_second(d, ["a.log", "b.log", "c.log"])
+    assert listed_names(run(["-f", d, "-a", "1"])) == ["b.log", "a.log"]
