@@ -5,8 +5,8 @@
 # `package` target makes cleanup_<version>_amd64.deb from the same rules, with
 # the manual page, README and changelog compressed as Debian wants.
 # Windows: `cmake --install` and the `package` target (cleanup-<version>-win64.zip)
-# give cleanup.exe beside README.txt (a page for Windows users) and the
-# licence texts, all with CR LF.
+# give cleanup.exe beside README.txt (a page for Windows users), the licence
+# texts and the scheduled-task wrapper cleanup-task.cmd, all with CR LF.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME cleanup)
@@ -65,6 +65,9 @@ if(WIN32)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt README.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/PCRE-LICENCE PCRE-LICENCE.txt)
+  # The wrapper for scheduled tasks, and the byte-order mark it starts each log with.
+  _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/cleanup-task.cmd cleanup-task.cmd)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/utf16le-bom.bin DESTINATION .)
 
   # The zip, made by packaging/make-zip.py rather than CPack: its entries in
   # name order with the source date and no owner, whatever the file system's

@@ -153,8 +153,9 @@ zip_build() {
   zip="build/windows/$(zip_name).zip"
   [ -f "$zip" ] || { echo "missing: $zip"; return 1; }
   unzip -l "$zip"
-  listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
-  expected=$(printf "$(zip_name)/%s\n" LICENSE.txt PCRE-LICENCE.txt README.txt cleanup.exe)
+  listing=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)
+  expected=$(printf "$(zip_name)/%s\n" LICENSE.txt PCRE-LICENCE.txt README.txt cleanup-task.cmd \
+    cleanup.exe utf16le-bom.bin)
   package_expect "zip contents" "$listing" "$expected" || return 1
   local lines crlf
   lines=$(unzip -p "$zip" "$(zip_name)/README.txt" | wc -l)
@@ -176,6 +177,12 @@ zip_run() {
   status=$?
   package_expect_usage "$out" "$status" windows
   local result=$?
+  # Its version resource names the product and the version.
+  local resource
+  resource=$(strings -n 3 -el "$dir/$(zip_name)/cleanup.exe" | grep -A1 -xE 'ProductName|ProductVersion')
+  package_expect "version resource" "$resource" \
+    "$(printf 'ProductName\ncleanup\nProductVersion\n%s' "$(package_version windows)")" ||
+    result=1
   rm -rf "$dir"
   return "$result"
 }

@@ -10,7 +10,7 @@ import time
 import pytest
 
 from conftest import BANNER, NOTHING_FOUND, PROMPT, USAGE, make_files, typical_run_lines
-from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
+from wine_run import (EXE, launch, missing_drive, needs_exe, needs_launcher, run, set_age,
                       windows_path)
 
 pytestmark = needs_exe
@@ -120,9 +120,11 @@ def test_drive_forms(tmp_path, value, path_line, file_line):
         "Eingangspfad: " + path_line.format(missing=missing),
         "Eingangsdatei: " + file_line.format(missing=missing),
         "Löschmodus: nur Simulation", "Batchmodus: aktiv"]
-    assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
-    if missing in value:
-        assert result.lines[6:] == [NOTHING_FOUND]
+    if missing in value:  # a drive that is not there cannot be read
+        assert result.lines[6:] == ["Fehler: Verzeichnis kann nicht gelesen werden: "
+                                    + path_line.format(missing=missing), NOTHING_FOUND]
+    else:
+        assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
 
 
 @pytest.mark.parametrize("form, path_line, file_line", [
@@ -262,3 +264,43 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
         assert files_under(work) == sorted(n.partition(" -> ")[0] for n in names)
     finally:
         shutil.rmtree(d, ignore_errors=True)
+
+
+def task_wrapper(directory):
+    """cleanup-task.cmd beside cleanup.exe, as the zip holds them."""
+    packaging = os.path.join(os.path.dirname(__file__), "..", "..", "..", "packaging")
+    os.makedirs(directory)
+    with open(os.path.join(packaging, "cleanup-task.cmd"), "rb") as source:
+        text = source.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
+    with open(os.path.join(directory, "cleanup-task.cmd"), "wb") as wrapper:
+        wrapper.write(text)
+    shutil.copy(os.path.join(packaging, "utf16le-bom.bin"), directory)
+    shutil.copy(EXE, directory)
+    return windows_path(os.path.join(directory, "cleanup-task.cmd"))
+
+
+# The task wrapper, under Wine's cmd, as a task's /tr starts it: its result is
+# non-zero when a line of the log says "Fehler", and the tool's own exit code
+# otherwise.
+@needs_launcher
+@pytest.mark.parametrize("options, status, left", [
+    ('-f "{d}\\*.log" -D -b', 0, ["keep.txt", "ro.txt"]),
+    ('-f "{d}" -D -b', 1, ["ro.txt"]),                 # read-only: "Fehler!"
+    ('-f "{d}\\missing\\*.log" -D -b', 1, ["a.log", "keep.txt", "ro.txt"]),  # "Fehler: ..."
+    ('-f "{d}" -D -b -x', 99, ["a.log", "keep.txt", "ro.txt"]),               # refused
+])
+def test_task_wrapper_fails_when_the_log_says_so(tmp_path, options, status, left):
+    d = str(tmp_path / "My Logs")
+    make(d, ["a.log", "keep.txt", "ro.txt"])
+    os.chmod(os.path.join(d, "ro.txt"), 0o444)
+    wrapper = task_wrapper(str(tmp_path / "Program Files"))
+    log = str(tmp_path / "run log.txt")
+    command = 'cmd /c ""%s" "%s" %s"' % (wrapper, windows_path(log),
+                                         options.format(d=windows_path(d)))
+    result = launch(command, program="C:\\windows\\system32\\cmd.exe",
+                    started=lambda: os.path.exists(log))
+    assert result.returncode == status
+    with open(log, "rb") as f:
+        text = f.read()
+    assert text.startswith(b"\xff\xfe") and text[2:].decode("utf-16-le").startswith(BANNER[0])
+    assert sorted(os.listdir(d)) == left
