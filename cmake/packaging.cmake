@@ -154,6 +154,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CLEANUP_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The completion of the options needs bash-completion to be loaded.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack stamps the package's files with SOURCE_DATE_EPOCH: the source date.
 file(WRITE ${_package_dir}/cpack-options.cmake

@@ -51,6 +51,7 @@ deb_build() {
   dpkg-deb -x "$deb" "$deb_root" || return 1
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
+  package_expect "Recommends" "$(dpkg-deb -f "$deb" Recommends)" bash-completion || return 1
   [[ $depends == *libc6* ]] || { echo "Depends lacks libc6"; return 1; }
   for name in $(sed 's/([^)]*)//g; s/[,|]/ /g' <<<"$depends"); do
     case $name in
@@ -127,14 +128,14 @@ deb_lintian() {
 }
 
 # The scheduling examples are valid systemd units, and the service's exposure
-# is 4.0 or lower.
+# is 1.5 or lower.
 deb_units() {
   local examples="$deb_root/usr/share/doc/cleanup/examples"
   MANPATH="$deb_root/usr/share/man" systemd-analyze verify \
     "$examples/cleanup-app-logs.service" "$examples/cleanup-app-logs.timer" || return 1
-  systemd-analyze security --offline=yes --threshold=40 "$examples/cleanup-app-logs.service" |
+  systemd-analyze security --offline=yes --threshold=15 "$examples/cleanup-app-logs.service" |
     tail -n 1
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "exposure above 4.0"; return 1; }
+  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "exposure above 1.5"; return 1; }
 }
 
 deb_cleanup() {
