@@ -115,27 +115,17 @@ def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock,
         assert result.lines[-1] == NOTHING_FOUND
 
 
-def made_within_one_second(directory, names):
-    """Files made in the given order, a few milliseconds apart (more than the
-    kernel's clock tick), all in one second of their creation time."""
-    while True:
-        while time.time() % 1 > 0.5:  # room for every file before the second ends
-            time.sleep(0.05)
-        paths = [os.path.join(directory, n) for n in names]
-        for p in paths:
-            open(p, "wb").close()
-            time.sleep(0.03)
-        out = subprocess.run(["stat", "-c", "%.9W %.9Y"] + paths, check=True,
-                             stdout=subprocess.PIPE, text=True).stdout.split()
-        times = [float(t) for t in out[::2]] if float(out[0]) else [float(t) for t in out[1::2]]
-        if len({int(t) for t in times}) == 1 and times == sorted(set(times)):
-            return
-        for p in paths:
-            os.remove(p)
-
 
 # Files of one second go by their finer creation time: -a 1 spares the newest.
 def test_files_of_one_second_sort_newest_first(tmp_path):
-    d = str(tmp_path)
-    made_within_one_second(d, ["a.log", "b.log", "c.log"])
+    d, names = str(tmp_path), ["a.log", "b.log", "c.log"]  # made in this order
+    while True:
+        time.sleep(1.2 - time.time() % 1)  # early in a second, each 30 ms after the last
+        for name in names:
+            open(os.path.join(d, name), "wb").close()
+            time.sleep(0.03)
+        stamps = subprocess.run(["stat", "-c", "%W %Y"] + [os.path.join(d, n) for n in names],
+                                check=True, stdout=subprocess.PIPE, text=True).stdout.split()
+        if len(set(stamps[0::2] if stamps[0] != "0" else stamps[1::2])) == 1:
+            break
     assert listed_names(run(["-f", d, "-a", "1"])) == ["b.log", "a.log"]

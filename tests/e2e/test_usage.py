@@ -68,6 +68,7 @@ def test_attached_values_and_huge_counts_keep_their_filter(tmp_path, options, ex
     (["-m"], ["Keine Zahl bei -m: "]),
     (["-r", ""], ["Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"]),  # "$RE", RE empty
     (["-d", "-7", "-a", "-2"], ["Negativer Wert bei -a: -2", "Negativer Wert bei -d: -7"]),
+    (["-d", "1", "-h", "-30", "-m", "%1"], ["Negativer Wert bei -h: -30"]),  # the total is below 0
     (["-d", "$10000000000000000"], ["Keine Zahl bei -d: $10000000000000000"]),  # wrapped to 0
     # -a %3 -D with %3 empty: -a takes -D, and even the simulation is refused.
     (["-d", "2", "-a", "-D", "-b"], ["Keine Zahl bei -a: -D"]),

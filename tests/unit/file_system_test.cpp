@@ -223,10 +223,6 @@ TEST_F(FileSystemTest, EntryDateReadsTheSelectedTimeShiftedByTheOffsetNow) {
   EXPECT_GE(created, CurrentDate() - 60);
   EXPECT_LE(created, CurrentDate());
   EXPECT_EQ(EntryDate(0, 5), created);
-  struct statx info {};
-  ASSERT_EQ(statx(AT_FDCWD, Path("late").c_str(), 0, STATX_BTIME, &info), 0);
-  const bool born = (info.stx_mask & STATX_BTIME) != 0;
-  EXPECT_TRUE(!born || EntryCreationFraction(0) == info.stx_btime.tv_nsec);
 }
 
 TEST_F(FileSystemTest, ScanWithoutEntriesAnswersNothing) {

@@ -89,28 +89,6 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .faults = {u"Keine Zahl bei -d: -a", u"Unbekannter Parameter: 2",
                   u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"},
        .everyMode = {u"Keine Zahl bei -d: -a"}},
-      // A count or an age turned around, a bit pattern wider than 64 bits and
-      // an empty expression would drop or invert a filter.
-      {.parameters = {u"-a", u"-2", u"-h", u"$10000000000000000", u"-m",
-                      u"%11111111111111111111111111111111111111111111111111111111111111111", u"-r",
-                      u"", u"-d", u"-7", u"-a", u"-D"},
-       .minDays = -7,
-       .minMinutes = -1,
-       .faults = {u"Negativer Wert bei -a: -2", u"Keine Zahl bei -h: $10000000000000000",
-                  u"Keine Zahl bei -m: "
-                  u"%11111111111111111111111111111111111111111111111111111111111111111",
-                  u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben",
-                  u"Keine Zahl bei -a: -D", u"Negativer Wert bei -d: -7"},
-       .everyMode = {u"Keine Zahl bei -a: -D"}},
-      {.parameters = {u"-d", u"1", u"-h", u"-30", u"-m", u"$FFFFFFFFFFFFFFFF"},
-       .minDays = 1,
-       .minHours = -30,
-       .minMinutes = -1,
-       .faults = {u"Negativer Wert bei -h: -30", u"Negativer Wert bei -m: $FFFFFFFFFFFFFFFF"}},
-      {.parameters = {u"-d", u"1", u"-h", u"-20", u"-a", u"$000000000000000000001"},
-       .minDays = 1,
-       .minHours = -20,
-       .spareCount = 1},
       // Every form of a number is read whole.
       {.parameters = {u"-a", u"$2", u"-d", u" 0", u"-h", u"+0", u"-m", u"%0 \t", u"-d", u"-$10"},
        .minDays = -16,

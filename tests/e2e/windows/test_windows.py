@@ -266,22 +266,9 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
         shutil.rmtree(d, ignore_errors=True)
 
 
-def task_wrapper(directory):
-    """cleanup-task.cmd beside cleanup.exe, as the zip holds them."""
-    packaging = os.path.join(os.path.dirname(__file__), "..", "..", "..", "packaging")
-    os.makedirs(directory)
-    with open(os.path.join(packaging, "cleanup-task.cmd"), "rb") as source:
-        text = source.read().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
-    with open(os.path.join(directory, "cleanup-task.cmd"), "wb") as wrapper:
-        wrapper.write(text)
-    shutil.copy(os.path.join(packaging, "utf16le-bom.bin"), directory)
-    shutil.copy(EXE, directory)
-    return windows_path(os.path.join(directory, "cleanup-task.cmd"))
-
-
-# The task wrapper, under Wine's cmd, as a task's /tr starts it: its result is
-# non-zero when a line of the log says "Fehler", and the tool's own exit code
-# otherwise.
+# The task wrapper (with CR LF, beside cleanup.exe, as the zip holds it) under
+# Wine's cmd, started as a task's /tr starts it: its result is the tool's own
+# exit code, or 1 when a line of the log says "Fehler".
 @needs_launcher
 @pytest.mark.parametrize("options, status, left", [
     ('-f "{d}\\*.log" -D -b', 0, ["keep.txt", "ro.txt"]),
@@ -290,17 +277,22 @@ def task_wrapper(directory):
     ('-f "{d}" -D -b -x', 99, ["a.log", "keep.txt", "ro.txt"]),               # refused
 ])
 def test_task_wrapper_fails_when_the_log_says_so(tmp_path, options, status, left):
-    d = str(tmp_path / "My Logs")
+    d, bin_dir, log = (str(tmp_path / n) for n in ("My Logs", "Program Files", "run log.txt"))
     make(d, ["a.log", "keep.txt", "ro.txt"])
     os.chmod(os.path.join(d, "ro.txt"), 0o444)
-    wrapper = task_wrapper(str(tmp_path / "Program Files"))
-    log = str(tmp_path / "run log.txt")
-    command = 'cmd /c ""%s" "%s" %s"' % (wrapper, windows_path(log),
-                                         options.format(d=windows_path(d)))
+    packaging = os.path.join(os.path.dirname(__file__), "..", "..", "..", "packaging")
+    os.makedirs(bin_dir)
+    with open(os.path.join(packaging, "cleanup-task.cmd"), "rb") as wrapper:
+        text = wrapper.read().replace(b"\n", b"\r\n")
+    with open(os.path.join(bin_dir, "cleanup-task.cmd"), "wb") as wrapper:
+        wrapper.write(text)
+    for name in (os.path.join(packaging, "utf16le-bom.bin"), EXE):
+        shutil.copy(name, bin_dir)
+    command = 'cmd /c ""%s\\cleanup-task.cmd" "%s" %s"' % (
+        windows_path(bin_dir), windows_path(log), options.format(d=windows_path(d)))
     result = launch(command, program="C:\\windows\\system32\\cmd.exe",
                     started=lambda: os.path.exists(log))
     assert result.returncode == status
     with open(log, "rb") as f:
-        text = f.read()
-    assert text.startswith(b"\xff\xfe") and text[2:].decode("utf-16-le").startswith(BANNER[0])
+        assert f.read().startswith(b"\xff\xfe" + BANNER[0].encode("utf-16-le"))
     assert sorted(os.listdir(d)) == left
