@@ -5,8 +5,8 @@
 # `package` target makes cleanup_<version>_amd64.deb from the same rules, with
 # the manual page, README and changelog compressed as Debian wants.
 # Windows: `cmake --install` and the `package` target (cleanup-<version>-win64.zip)
-# give cleanup.exe beside README.txt (a page for Windows users) and the
-# licence texts, all with CR LF.
+# give cleanup.exe beside README.txt (a page for Windows users), the licence
+# texts and the scheduled-task wrapper cleanup-task.cmd, all with CR LF.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME cleanup)
@@ -65,6 +65,9 @@ if(WIN32)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt README.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt)
   _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/PCRE-LICENCE PCRE-LICENCE.txt)
+  # The wrapper for scheduled tasks, and the byte-order mark it starts each log with.
+  _cleanup_windows_text(${PROJECT_SOURCE_DIR}/packaging/cleanup-task.cmd cleanup-task.cmd)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/utf16le-bom.bin DESTINATION .)
 
   # The zip, made by packaging/make-zip.py rather than CPack: its entries in
   # name order with the source date and no owner, whatever the file system's
@@ -151,6 +154,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CLEANUP_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The completion of the options needs bash-completion to be loaded.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS bash-completion)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # CPack stamps the package's files with SOURCE_DATE_EPOCH: the source date.
 file(WRITE ${_package_dir}/cpack-options.cmake

@@ -12,3 +12,16 @@ target_link_libraries(cleanup_platform_text PUBLIC user32 kernel32)
 
 # Wide-character calls only: no ANSI (...A) variant is picked by a macro.
 target_compile_definitions(cleanup_portable PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+
+# The version resource: product name, file description and the project
+# version, as Explorer and PowerShell show them.
+enable_language(RC)
+# Missing parts of the project version count as 0.
+foreach(_part MINOR PATCH)
+  set(CLEANUP_VERSION_${_part} 0)
+  if(PROJECT_VERSION_${_part})
+    set(CLEANUP_VERSION_${_part} ${PROJECT_VERSION_${_part}})
+  endif()
+endforeach()
+configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in generated/cleanup_version.rc @ONLY)
+target_sources(cleanup PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/generated/cleanup_version.rc)

@@ -29,7 +29,11 @@ void SortNewestFirst(CandidateList& list) {
 
 void CollectCandidates(const RunSettings& settings, CandidateList& list) {
   ListClear(list);
-  OpenScan(kScan, settings.directory, settings.pattern);
+  // A directory that can't be read would look like one with nothing to
+  // delete; a scan that ran out of memory is told below.
+  if (OpenScan(kScan, settings.directory, settings.pattern) == 0 && ScansLostEntries() == 0) {
+    WriteLine(u"Fehler: Verzeichnis kann nicht gelesen werden: " + settings.directory);
+  }
   // Entries left out for want of memory are not deleted; the run says so.
   bool lost = false;
   while (NextEntry(kScan) != 0) {
@@ -45,7 +49,7 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     entry->path = &settings.directory;
     entry->name = name;
     entry->size = EntrySize(kScan);
-    entry->created = EntryDate(kScan, TimeCreated);
+    entry->created = {EntryDate(kScan, TimeCreated), EntryCreationFraction(kScan)};
     entry->id = id;
   }
   CloseScan(kScan);
@@ -99,7 +103,7 @@ void FilterByAge(const RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   while (FileEntry* entry = ListNext(list)) {
     // Exact: a minimum age beyond every date leaves no entry old enough.
-    if (Wide{entry->created} >= Wide{CurrentDate()} - minAge) ListRemoveCurrent(list);
+    if (Wide{entry->created.date} >= Wide{CurrentDate()} - minAge) ListRemoveCurrent(list);
   }
 }
 

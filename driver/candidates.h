@@ -9,6 +9,14 @@
 #include "runtime/file_system.h"
 #include "runtime/record_list.h"
 
+// When a file was made: its date value, and the nanoseconds past that second,
+// which order the files made within one second.
+struct CreationTime {
+  int64_t date = 0;
+  uint32_t nanoseconds = 0;
+  auto operator<=>(const CreationTime&) const = default;
+};
+
 // One file found by the scan. All entries share one directory text, and the
 // name stays in the scan's storage (valid until CloseAllScans): a million
 // entries cost no name copies.
@@ -16,13 +24,14 @@ struct FileEntry {
   const Text* path = nullptr;
   std::u16string_view name;
   int64_t size = 0;
-  int64_t created = 0;
+  CreationTime created;
   FileId id;
 };
 
 using CandidateList = RecordList<FileEntry>;
 
-// Sorts newest first and puts the cursor before the first entry.
+// Sorts newest first (by the full creation time; entries made at the same
+// moment keep the scan's order) and puts the cursor before the first entry.
 void SortNewestFirst(CandidateList& list);
 
 // Fills the list with the files the scan of directory/pattern yields; says

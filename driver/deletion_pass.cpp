@@ -55,6 +55,8 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
     if (settings.deleteMode != 1) {
       WriteLine(u"(Simulation!)");
     } else if (settings.batchMode == 1 || Confirmed()) {
+      // A file deleted now might never be named in the log.
+      if (OutputFailed()) break;
       HoldStopSignals();  // a file removed gets its line before a stop signal acts
       DeleteEntry(settings, *entry, target);
       ReleaseStopSignals();

@@ -4,7 +4,8 @@
 #include "driver/candidates.h"
 #include "driver/run_settings.h"
 
-// Walks the candidates newest first and prints one line per file.
+// Walks the candidates newest first and prints one line per file; stops
+// deleting once a line could not be written.
 void DeletionPass(RunSettings& settings, CandidateList& list);
 
 // Prints the closing lines: nothing found, or count and freed size.

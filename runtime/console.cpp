@@ -76,7 +76,17 @@ void DropRestOfLine(const UnitReader& read) {
 
 void (*closeRoutine)() = nullptr;
 
+bool outputFailed = false;
+
 }  // namespace
+
+void NoteOutputFailure() {
+  outputFailed = true;
+}
+
+bool OutputFailed() {
+  return outputFailed;
+}
 
 void SetCloseRoutine(void (*release)()) {
   closeRoutine = release;

@@ -24,6 +24,11 @@ void Write(const Text& text);
 // One line of input without its line end, or the end-of-input marker.
 Text ReadLine();
 
+// True once a text could not be written whole for another reason than a
+// reader that went away (a full or failing file system, a file size limit):
+// the log of the run is incomplete from there on.
+bool OutputFailed();
+
 // Holds back every signal that would end the process (SIGINT, SIGTERM,
 // SIGHUP, SIGQUIT, SIGXFSZ, SIGALRM, SIGUSR1 and the like) while one file is
 // removed and its line written; ReleaseStopSignals then lets a held signal
@@ -44,6 +49,9 @@ void RunCloseRoutine();
 
 // True when standard output is a terminal or console (platform unit).
 bool OutputIsTerminal();
+
+// Notes that a write failed (platform unit), for OutputFailed.
+void NoteOutputFailure();
 
 // Reads one answer from standard input (platform unit); ReadLine first
 // writes what Write still holds.

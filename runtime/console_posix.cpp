@@ -20,13 +20,16 @@
 
 namespace {
 
-// Writes all bytes; a failing write (a reader gone away, a full disk) is
-// ignored, and the run goes on.
+// Writes all bytes. A reader that went away lets the run go on; any other
+// failure (a full disk, a file size limit) is noted.
 void WriteBytes(const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = write(STDOUT_FILENO, data, size);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
+    if (written <= 0) {
+      if (written == 0 || errno != EPIPE) NoteOutputFailure();
+      return;
+    }
     data += written;
     size -= static_cast<size_t>(written);
   }

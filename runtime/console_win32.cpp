@@ -90,8 +90,14 @@ void WriteText(const char16_t* units, size_t count) {
     const size_t piece = std::min(count, kMaxUnitsPerCall);
     DWORD written = 0;
     if (!WriteConsoleW(outputHandle, units, static_cast<DWORD>(piece), &written, nullptr)) {
-      WriteFile(outputHandle, units, static_cast<DWORD>(piece * sizeof(char16_t)), &written,
-                nullptr);
+      const DWORD bytes = static_cast<DWORD>(piece * sizeof(char16_t));
+      if (!WriteFile(outputHandle, units, bytes, &written, nullptr)) {
+        // A pipe whose reader went away lets the run go on; a full disk does not.
+        const DWORD error = GetLastError();
+        if (error != ERROR_BROKEN_PIPE && error != ERROR_NO_DATA) NoteOutputFailure();
+      } else if (written != bytes) {
+        NoteOutputFailure();
+      }
     }
     units += piece;
     count -= piece;

@@ -41,6 +41,17 @@ uint64_t StampWithoutBirth(int dirFd, const char* name, uint64_t change) {
   return IdentityStamp(false, 0, known ? handle : nullptr, change);
 }
 
+// Nanoseconds of the creation time: the birth time's, else those of the older
+// of the last-write and change times, compared to the nanosecond.
+template <class Stamp>
+uint32_t CreationNanoseconds(bool hasBirth, const Stamp& birth, const Stamp& written,
+                             const Stamp& changed) {
+  if (hasBirth) return static_cast<uint32_t>(birth.tv_nsec);
+  const bool writtenFirst = written.tv_sec != changed.tv_sec ? written.tv_sec < changed.tv_sec
+                                                             : written.tv_nsec < changed.tv_nsec;
+  return static_cast<uint32_t>(writtenFirst ? written.tv_nsec : changed.tv_nsec);
+}
+
 EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
   EntryFacts facts;
   facts.known = true;
@@ -56,6 +67,7 @@ EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
   facts.access = info.st_atim.tv_sec;
   facts.write = info.st_mtim.tv_sec;
   facts.change = info.st_ctim.tv_sec;
+  facts.createdNanoseconds = CreationNanoseconds(false, info.st_ctim, info.st_mtim, info.st_ctim);
   return facts;
 }
 
@@ -119,6 +131,8 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
     facts.change = info.stx_ctime.tv_sec;
+    facts.createdNanoseconds =
+        CreationNanoseconds(facts.hasBirth, info.stx_btime, info.stx_mtime, info.stx_ctime);
     return facts;
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).

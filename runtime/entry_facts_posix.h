@@ -23,6 +23,7 @@ struct EntryFacts {
   int64_t size = 0;
   bool hasBirth = false;
   int64_t birth = 0;
+  uint32_t createdNanoseconds = 0;  // past the creation second CreationSeconds picks
   int64_t access = 0;
   int64_t write = 0;
   int64_t change = 0;

@@ -51,6 +51,11 @@ int64_t EntrySize(int number) noexcept;
 // or when the time can't be converted, -1 outside the range of date values.
 int64_t EntryDate(int number, int selector) noexcept;
 
+// Nanoseconds past the whole second of the current entry's creation time (to
+// the nanosecond on POSIX, to 100 ns on Windows), so that files made within
+// one second still tell which is newer; 0 without a scan.
+uint32_t EntryCreationFraction(int number) noexcept;
+
 // What names one file while it exists: the device or volume and the inode or
 // file ID. A name that later holds another file has another identity.
 struct FileId {

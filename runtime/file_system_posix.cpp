@@ -341,6 +341,14 @@ int64_t EntryDate(int number, int selector) noexcept {
   return DateFromUtcSeconds(seconds, scan->utcOffset);
 }
 
+uint32_t EntryCreationFraction(int number) noexcept {
+  const auto guard = TheRegistry().Hold();
+  Scan* scan = ScanWithEntry(number);
+  if (scan == nullptr) return 0;
+  const EntryFacts& facts = scan->Facts();
+  return facts.known ? facts.createdNanoseconds : 0;
+}
+
 int EntryId(int number, FileId& id) noexcept {
   const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);

@@ -241,6 +241,14 @@ int64_t EntryDate(int number, int selector) noexcept {
                         fields.wSecond);
 }
 
+uint32_t EntryCreationFraction(int number) noexcept {
+  const auto guard = TheRegistry().Hold();
+  const Scan* scan = TheRegistry().Find(number);
+  if (scan == nullptr) return 0;
+  constexpr uint64_t kTicksPerSecond = 10000000;  // of 100 ns
+  return static_cast<uint32_t>(FileTimeValue(scan->entry.created) % kTicksPerSecond * 100);
+}
+
 int EntryId(int number, FileId& id) noexcept {
   const auto guard = TheRegistry().Hold();
   const Scan* scan = TheRegistry().Find(number);

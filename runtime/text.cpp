@@ -113,8 +113,13 @@ bool IsWholeNumber(const Text& text) {
   int base = 10;
   if (i < text.size() && (text[i] == u'$' || text[i] == u'%')) base = text[i++] == u'$' ? 16 : 2;
   const size_t digits = i;
+  while (i < text.size() && text[i] == u'0') ++i;
+  const size_t significant = i;
   while (i < text.size() && DigitValue(text[i], base) >= 0) ++i;
   if (i == digits) return false;
+  // A "$" or "%" number wider than 64 bits would wrap; decimal ones saturate.
+  const size_t widest = base == 16 ? 16 : 64;
+  if (base != 10 && i - significant > widest) return false;
   while (blank(i)) ++i;
   return i == text.size();
 }

@@ -45,7 +45,7 @@ int64_t ParseInteger(const Text& text);
 
 // True when the whole text is one number as ParseInteger reads it: leading
 // blanks, one sign, "$" or "%", at least one digit of that base, trailing
-// blanks, nothing else.
+// blanks, nothing else; a "$" or "%" number must fit into 64 bits.
 bool IsWholeNumber(const Text& text);
 
 // Plain decimal, "-" for negatives, no separators.

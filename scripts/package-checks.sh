@@ -51,6 +51,7 @@ deb_build() {
   dpkg-deb -x "$deb" "$deb_root" || return 1
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
+  package_expect "Recommends" "$(dpkg-deb -f "$deb" Recommends)" bash-completion || return 1
   [[ $depends == *libc6* ]] || { echo "Depends lacks libc6"; return 1; }
   for name in $(sed 's/([^)]*)//g; s/[,|]/ /g' <<<"$depends"); do
     case $name in
@@ -127,14 +128,14 @@ deb_lintian() {
 }
 
 # The scheduling examples are valid systemd units, and the service's exposure
-# is 4.0 or lower.
+# is 1.5 or lower.
 deb_units() {
   local examples="$deb_root/usr/share/doc/cleanup/examples"
   MANPATH="$deb_root/usr/share/man" systemd-analyze verify \
     "$examples/cleanup-app-logs.service" "$examples/cleanup-app-logs.timer" || return 1
-  systemd-analyze security --offline=yes --threshold=40 "$examples/cleanup-app-logs.service" |
+  systemd-analyze security --offline=yes --threshold=15 "$examples/cleanup-app-logs.service" |
     tail -n 1
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "exposure above 4.0"; return 1; }
+  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "exposure above 1.5"; return 1; }
 }
 
 deb_cleanup() {
@@ -153,8 +154,9 @@ zip_build() {
   zip="build/windows/$(zip_name).zip"
   [ -f "$zip" ] || { echo "missing: $zip"; return 1; }
   unzip -l "$zip"
-  listing=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
-  expected=$(printf "$(zip_name)/%s\n" LICENSE.txt PCRE-LICENCE.txt README.txt cleanup.exe)
+  listing=$(unzip -Z1 "$zip" | grep -v '/$' | LC_ALL=C sort)
+  expected=$(printf "$(zip_name)/%s\n" LICENSE.txt PCRE-LICENCE.txt README.txt cleanup-task.cmd \
+    cleanup.exe utf16le-bom.bin)
   package_expect "zip contents" "$listing" "$expected" || return 1
   local lines crlf
   lines=$(unzip -p "$zip" "$(zip_name)/README.txt" | wc -l)
@@ -176,6 +178,12 @@ zip_run() {
   status=$?
   package_expect_usage "$out" "$status" windows
   local result=$?
+  # Its version resource names the product and the version.
+  local resource
+  resource=$(strings -n 3 -el "$dir/$(zip_name)/cleanup.exe" | grep -A1 -xE 'ProductName|ProductVersion')
+  package_expect "version resource" "$resource" \
+    "$(printf 'ProductName\ncleanup\nProductVersion\n%s' "$(package_version windows)")" ||
+    result=1
   rm -rf "$dir"
   return "$result"
 }

@@ -77,7 +77,7 @@ def pytest_configure(config):
 def pytest_collection_modifyitems(config, items):
     if not os.environ.get("CLEANUP_SKIP_POSIX_ONLY"):
         return
-    skip = pytest.mark.skip(reason="POSIX-only behaviour")
+    skip = pytest.mark.skip(reason="POSIX-only behaviour (tested in the native stages)")
     for item in items:
         if "posix_only" in item.keywords:
             item.add_marker(skip)

@@ -1,7 +1,9 @@
 """Deletion pass: simulation, batch mode, confirmations, summary, safety."""
 
 import os
+import resource
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -120,6 +122,27 @@ def test_reader_closing_early_does_not_stop_deletion(tmp_path):
     assert os.listdir(d) == []
 
 
+def limit_files_to_4_kib():
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)  # writes fail with EFBIG instead
+    resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+
+# A log that cannot be written (a full disk, a file size limit) ends the
+# deletions and fails the run: only the file whose line was cut is deleted
+# without a whole line.
+@pytest.mark.posix_only
+@pytest.mark.parametrize("log, limit", [("/dev/full", None), ("run.log", limit_files_to_4_kib)])
+def test_unwritable_log_stops_the_deletions(tmp_path, log, limit):
+    d, log = os.path.join(str(tmp_path), "logs"), os.path.join(str(tmp_path), log)
+    make_files(d, {"%03d.log" % i: 1 for i in range(300)})
+    with open(log, "wb") as out:
+        assert subprocess.run([BIN, "-f", d, "-D", "-b"], env=base_env(), stdin=subprocess.DEVNULL,
+                              stdout=out, preexec_fn=limit, timeout=30).returncode == 1
+    logged = open(log, "rb").read().decode("utf-16-le", "replace").count(" OK!\r\n") if limit else 0
+    assert limit is None or logged > 0
+    assert 300 - logged - 1 <= len(os.listdir(d)) <= 300 - logged
+
+
 @pytest.mark.posix_only
 def test_directory_swapped_at_prompt_keeps_other_directory(tmp_path):
     base = str(tmp_path)
@@ -214,4 +237,6 @@ def test_planted_link_leads_nowhere(link, value, user, deleted):
                         os.path.join(cleaned, link)], check=True)
         result = run(["-f", os.path.join(cleaned, value), "-D", "-b"])
         assert sorted(listed_names(result)) == deleted
+        refused = "Fehler: Verzeichnis kann nicht gelesen werden: " + os.path.join(cleaned, link)
+        assert (refused + "/" in result.lines) == (link == "archive" and user == "nobody")
         assert sorted(os.listdir(victim) + deleted) == ["important.db", "passwd"]

@@ -1,6 +1,8 @@
 """Which files become candidates: pattern, expression, age, spare count."""
 
 import os
+import subprocess
+import time
 
 import pytest
 
@@ -111,3 +113,19 @@ def test_age_and_spare_select_oldest_first(tmp_path, aged_files, options, clock,
     assert listed_names(result) == expected
     if not expected:
         assert result.lines[-1] == NOTHING_FOUND
+
+
+
+# Files of one second go by their finer creation time: -a 1 spares the newest.
+def test_files_of_one_second_sort_newest_first(tmp_path):
+    d, names = str(tmp_path), ["a.log", "b.log", "c.log"]  # made in this order
+    while True:
+        time.sleep(1.2 - time.time() % 1)  # early in a second, each 30 ms after the last
+        for name in names:
+            open(os.path.join(d, name), "wb").close()
+            time.sleep(0.03)
+        stamps = subprocess.run(["stat", "-c", "%W %Y"] + [os.path.join(d, n) for n in names],
+                                check=True, stdout=subprocess.PIPE, text=True).stdout.split()
+        if len(set(stamps[0::2] if stamps[0] != "0" else stamps[1::2])) == 1:
+            break
+    assert listed_names(run(["-f", d, "-a", "1"])) == ["b.log", "a.log"]

@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from conftest import NOTHING_FOUND, listed_names, make_files, run, settings_of
+from conftest import BANNER, NOTHING_FOUND, listed_names, make_files, run, settings_of
 
 SIM = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
 
@@ -57,20 +57,23 @@ def test_mode_expression_and_age_lines(tmp_path, options, expected):
     assert result.lines[-1] == NOTHING_FOUND
 
 
-@pytest.mark.parametrize("make_input", [
-    lambda d: os.path.join(d, "missing", "*.log"),
-    lambda d: os.path.join(d, "missing"),
-    lambda d: os.path.join(d, "file.txt", "*.*"),           # a file used as directory
-    lambda d: os.path.join(d, "x" * 5000, "*.log"),          # longer than PATH_MAX
-    lambda d: os.path.join(d, "y" * 300),                     # longer than NAME_MAX
+# A directory that cannot be read is said; a name that matches nothing is not.
+@pytest.mark.parametrize("make_input, unreadable", [
+    (lambda d: os.path.join(d, "missing", "*.log"), True),
+    (lambda d: os.path.join(d, "missing"), False),
+    (lambda d: os.path.join(d, "file.txt", "*.*"), True),   # a file used as directory
+    (lambda d: os.path.join(d, "x" * 5000, "*.log"), True),  # longer than PATH_MAX
+    (lambda d: os.path.join(d, "y" * 300), False),            # longer than NAME_MAX
 ])
-def test_unusable_input_finds_nothing(tmp_path, make_input):
+def test_unusable_input_finds_nothing(tmp_path, make_input, unreadable):
     d = str(tmp_path)
     make_files(d, {"file.txt": 5})
     value = make_input(d)
     result = run(["-f", value, "-D", "-b"], cwd=d)
     assert result.returncode == 0
-    assert result.lines[-1] == NOTHING_FOUND
+    directory = settings_of(result)[0][len("Eingangspfad: "):]
+    said = ["Fehler: Verzeichnis kann nicht gelesen werden: " + directory] if unreadable else []
+    assert result.lines[len(BANNER) + 4:] == said + [NOTHING_FOUND]
     assert os.listdir(d) == ["file.txt"]
 
 
@@ -93,7 +96,8 @@ def test_unreadable_directory_finds_nothing(tmp_path):
         result = run(["-f", os.path.join(d, "*.log"), "-D", "-b"])
     finally:
         os.chmod(d, 0o755)
-    assert result.lines[-1] == NOTHING_FOUND
+    assert result.lines[-2:] == [
+        "Fehler: Verzeichnis kann nicht gelesen werden: " + d + "/", NOTHING_FOUND]
     assert os.listdir(d) == ["a.log"]
 
 

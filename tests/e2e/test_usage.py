@@ -66,11 +66,18 @@ def test_attached_values_and_huge_counts_keep_their_filter(tmp_path, options, ex
     (["{d}/b.log", "-d", "7"], ["Unbekannter Parameter: {d}/b.log"]),  # an unquoted glob
     (["-r", "("], ["Ungültiger regulärer Ausdruck: missing )"]),
     (["-m"], ["Keine Zahl bei -m: "]),
+    (["-r", ""], ["Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"]),  # "$RE", RE empty
+    (["-d", "-7", "-a", "-2"], ["Negativer Wert bei -a: -2", "Negativer Wert bei -d: -7"]),
+    (["-d", "1", "-h", "-30", "-m", "%1"], ["Negativer Wert bei -h: -30"]),  # the total is below 0
+    (["-d", "$10000000000000000"], ["Keine Zahl bei -d: $10000000000000000"]),  # wrapped to 0
+    # -a %3 -D with %3 empty: -a takes -D, and even the simulation is refused.
+    (["-d", "2", "-a", "-D", "-b"], ["Keine Zahl bei -a: -D"]),
 ])
 def test_delete_run_refuses_what_it_cannot_read(tmp_path, options, faults):
     d = str(tmp_path)
     make_files(d, {"a.log": 1, "b.log": 1})
-    result = run(["-f", d + "/a.log", "-D", "-b"] + [o.format(d=d) for o in options])
+    delete = [] if "-D" in options else ["-D", "-b"]
+    result = run(["-f", d + "/a.log"] + delete + [o.format(d=d) for o in options])
     assert result.returncode == 99
     assert result.lines == BANNER + ["Fehler: " + f.format(d=d) for f in faults] + USAGE[4:]
     assert sorted(os.listdir(d)) == ["a.log", "b.log"]

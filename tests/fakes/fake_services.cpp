@@ -105,6 +105,9 @@ void WriteLine(const Text& text) {
 void Write(const Text& text) {
   WriteText(text.data(), text.size());
 }
+bool OutputFailed() {
+  return false;
+}
 Text ReadLine() {
   if (fake::answers().empty()) return Text(1, kEndOfInput);
   Text answer = fake::answers().front();
@@ -171,6 +174,9 @@ int64_t EntrySize(int) noexcept {
 }
 int64_t EntryDate(int, int) noexcept {
   return fake::state.scan.current != nullptr ? fake::state.scan.current->created : 0;
+}
+uint32_t EntryCreationFraction(int) noexcept {
+  return fake::state.scan.current != nullptr ? fake::state.scan.current->fraction : 0;
 }
 int EntryId(int, FileId& id) noexcept {
   if (fake::state.scan.current == nullptr || !fake::state.scan.current->readable) return 0;

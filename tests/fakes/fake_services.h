@@ -20,10 +20,11 @@ struct Entry {
   int type = kFileType;  // or kDirectoryType
   int64_t size = 0;
   int64_t created = 0;
-  uint64_t id = 0;       // file identity; change it to stand for a new file
-  bool readable = true;  // false: the entry's facts can't be read
-  bool lost = false;     // the scan has no memory left for it
-  int linkTo = 0;        // a link: to a file (kFileType) or a directory
+  uint32_t fraction = 0;  // nanoseconds past the creation second
+  uint64_t id = 0;        // file identity; change it to stand for a new file
+  bool readable = true;   // false: the entry's facts can't be read
+  bool lost = false;      // the scan has no memory left for it
+  int linkTo = 0;         // a link: to a file (kFileType) or a directory
 };
 
 // The one directory the fake file system knows, in scan order. Entries that

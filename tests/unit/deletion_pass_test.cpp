@@ -28,7 +28,8 @@ std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
   int64_t created = 1000;
   for (const File& file : files) {
     const uint64_t id = file.id != 0 ? file.id : static_cast<uint64_t>(created) + 100;
-    fake::directory().entries.push_back({file.name, kFileType, file.size, created--, id});
+    fake::directory().entries.push_back(
+        {.name = file.name, .size = file.size, .created = created--, .id = id});
   }
   fake::answers() = std::move(answers);
   CandidateList list;

@@ -288,6 +288,7 @@ TEST_F(FileSystemTest, ScanWithoutEntriesAnswersNothing) {
     EXPECT_EQ(EntryName(0), u"");
     EXPECT_EQ(EntrySize(0), 0);
     EXPECT_EQ(EntryDate(0, 0), 0);
+    EXPECT_EQ(EntryCreationFraction(0), 0u);
   }
 }
 

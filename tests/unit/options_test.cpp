@@ -17,6 +17,7 @@ struct OptionCase {
   int64_t minDays = 0, minHours = 0, minMinutes = 0, spareCount = 0, batchMode = 0, deleteMode = 0;
   Text nameExpression{};
   std::vector<Text> faults{};  // without "Fehler: "
+  std::vector<Text> everyMode{};
 };
 
 class OptionPass : public fake::ServicesTest {};
@@ -49,7 +50,9 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .inputSpec = u"a",
        .nameExpression = u"\\.log$",
        .faults = {u"Keine Zahl bei -d: x"}},
-      {.parameters = {u"-d", u"-l"}, .faults = {u"Keine Zahl bei -d: -l"}},
+      {.parameters = {u"-d", u"-l"},
+       .faults = {u"Keine Zahl bei -d: -l"},
+       .everyMode = {u"Keine Zahl bei -d: -l"}},
       {.parameters = {u"-f", u"-l"}, .inputSpec = u"-l"},
       {.parameters = {u"-b", u"-b", u"-f", u"x", u"-l", u"-D"},
        .end = OptionPassEnd::kLicence,
@@ -70,7 +73,7 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
        .inputSpec = u"a",
        .minHours = -5,
        .spareCount = INT64_MAX,
-       .faults = {u"Keine Zahl bei -d: x"}},
+       .faults = {u"Keine Zahl bei -d: x", u"Negativer Wert bei -h: -5"}},
       // Flags take no value: such words are skipped.
       {.parameters = {u"-f", u"a", u"-Dx", u"-bb", u"-lx", u"-D-"},
        .inputSpec = u"a",
@@ -84,18 +87,20 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
                   u"Keine Zahl bei -m: $"}},
       {.parameters = {u"-d", u"-a", u"2", u"-r"},
        .faults = {u"Keine Zahl bei -d: -a", u"Unbekannter Parameter: 2",
-                  u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"}},
+                  u"Ungültiger regulärer Ausdruck: kein Ausdruck angegeben"},
+       .everyMode = {u"Keine Zahl bei -d: -a"}},
       // Every form of a number is read whole.
       {.parameters = {u"-a", u"$2", u"-d", u" 0", u"-h", u"+0", u"-m", u"%0 \t", u"-d", u"-$10"},
        .minDays = -16,
-       .spareCount = 2},
+       .spareCount = 2,
+       .faults = {u"Negativer Wert bei -d: -$10"}},
   };
   for (const OptionCase& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.parameters));
     fake::Reset();
     fake::parameters() = c.parameters;
     RunSettings settings;
-    std::vector<Text> faults;
+    OptionFaults faults;
     EXPECT_EQ(ReadOptions(settings, faults), c.end);
     EXPECT_EQ(settings.inputSpec, c.inputSpec);
     EXPECT_EQ(settings.minDays, c.minDays);
@@ -107,7 +112,10 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
     EXPECT_EQ(settings.nameExpression, c.nameExpression);
     std::vector<Text> expected;
     for (const Text& fault : c.faults) expected.push_back(u"Fehler: " + fault);
-    EXPECT_EQ(faults, expected);
+    EXPECT_EQ(faults.lines, expected);
+    expected.clear();
+    for (const Text& fault : c.everyMode) expected.push_back(u"Fehler: " + fault);
+    EXPECT_EQ(faults.inEveryMode, expected);
   }
 }
 

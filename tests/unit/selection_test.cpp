@@ -124,13 +124,16 @@ TEST_F(Selection, CostlyNamesAreCountedOnce) {
   EXPECT_EQ(fake::OutputLines(), (std::vector<Text>{u"Fehler: Ausdruck zu aufwendig für 2 Namen"}));
 }
 
+// Within one second the finer creation time decides; only files made at the
+// very same moment keep the scan's order, the first scanned spared.
 TEST_F(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
-  SetDirectory({{u"p", kFileType, 1, kNow - kDay},
-                {u"q", kFileType, 1, kNow - kDay},
-                {u"r", kFileType, 1, kNow - kDay},
+  SetDirectory({{u"o", kFileType, 1, kNow - kDay, 100},
+                {u"p", kFileType, 1, kNow - kDay, 500},
+                {u"q", kFileType, 1, kNow - kDay, 200},
+                {u"r", kFileType, 1, kNow - kDay, 500},
                 {u"s", kFileType, 1, -1},
                 {u"t", kFileType, 1, 0}});
-  EXPECT_EQ(Select(Settings(0, 0, 2)), (std::vector<Text>{u"r", u"t", u"s"}));
+  EXPECT_EQ(Select(Settings(0, 0, 2)), (std::vector<Text>{u"q", u"o", u"t", u"s"}));
 }
 
 TEST_F(Selection, ClockIsReadForEveryEntryOfTheAgePass) {
@@ -153,11 +156,13 @@ TEST_F(Selection, EntriesShareOneDirectoryText) {
   while (FileEntry* entry = ListNext(list)) EXPECT_EQ(entry->path, &settings.directory);
 }
 
-TEST_F(Selection, MissingDirectoryYieldsNothing) {
+TEST_F(Selection, MissingDirectoryYieldsNothingAndSaysSo) {
   SetDirectory({{u"a", kFileType, 1, 1}});
   RunSettings settings = Settings(0, 0, 0);
   settings.directory = u"/elsewhere";
   EXPECT_TRUE(Select(settings).empty());
+  EXPECT_EQ(fake::OutputLines(),
+            (std::vector<Text>{u"Fehler: Verzeichnis kann nicht gelesen werden: /elsewhere"}));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ import time
 import pytest
 
 from conftest import BANNER, NOTHING_FOUND, PROMPT, USAGE, make_files, typical_run_lines
-from wine_run import (launch, missing_drive, needs_exe, needs_launcher, run, set_age,
+from wine_run import (EXE, launch, missing_drive, needs_exe, needs_launcher, run, set_age,
                       windows_path)
 
 pytestmark = needs_exe
@@ -120,9 +120,11 @@ def test_drive_forms(tmp_path, value, path_line, file_line):
         "Eingangspfad: " + path_line.format(missing=missing),
         "Eingangsdatei: " + file_line.format(missing=missing),
         "Löschmodus: nur Simulation", "Batchmodus: aktiv"]
-    assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
-    if missing in value:
-        assert result.lines[6:] == [NOTHING_FOUND]
+    if missing in value:  # a drive that is not there cannot be read
+        assert result.lines[6:] == ["Fehler: Verzeichnis kann nicht gelesen werden: "
+                                    + path_line.format(missing=missing), NOTHING_FOUND]
+    else:
+        assert all(l.endswith("(Simulation!)") for l in result.lines[6:-1])
 
 
 @pytest.mark.parametrize("form, path_line, file_line", [
@@ -262,3 +264,35 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
         assert files_under(work) == sorted(n.partition(" -> ")[0] for n in names)
     finally:
         shutil.rmtree(d, ignore_errors=True)
+
+
+# The task wrapper (with CR LF, beside cleanup.exe, as the zip holds it) under
+# Wine's cmd, started as a task's /tr starts it: its result is the tool's own
+# exit code, or 1 when a line of the log says "Fehler".
+@needs_launcher
+@pytest.mark.parametrize("options, status, left", [
+    ('-f "{d}\\*.log" -D -b', 0, ["keep.txt", "ro.txt"]),
+    ('-f "{d}" -D -b', 1, ["ro.txt"]),                 # read-only: "Fehler!"
+    ('-f "{d}\\missing\\*.log" -D -b', 1, ["a.log", "keep.txt", "ro.txt"]),  # "Fehler: ..."
+    ('-f "{d}" -D -b -x', 99, ["a.log", "keep.txt", "ro.txt"]),               # refused
+])
+def test_task_wrapper_fails_when_the_log_says_so(tmp_path, options, status, left):
+    d, bin_dir, log = (str(tmp_path / n) for n in ("My Logs", "Program Files", "run log.txt"))
+    make(d, ["a.log", "keep.txt", "ro.txt"])
+    os.chmod(os.path.join(d, "ro.txt"), 0o444)
+    packaging = os.path.join(os.path.dirname(__file__), "..", "..", "..", "packaging")
+    os.makedirs(bin_dir)
+    with open(os.path.join(packaging, "cleanup-task.cmd"), "rb") as wrapper:
+        text = wrapper.read().replace(b"\n", b"\r\n")
+    with open(os.path.join(bin_dir, "cleanup-task.cmd"), "wb") as wrapper:
+        wrapper.write(text)
+    for name in (os.path.join(packaging, "utf16le-bom.bin"), EXE):
+        shutil.copy(name, bin_dir)
+    command = 'cmd /c ""%s\\cleanup-task.cmd" "%s" %s"' % (
+        windows_path(bin_dir), windows_path(log), options.format(d=windows_path(d)))
+    result = launch(command, program="C:\\windows\\system32\\cmd.exe",
+                    started=lambda: os.path.exists(log))
+    assert result.returncode == status
+    with open(log, "rb") as f:
+        assert f.read().startswith(b"\xff\xfe" + BANNER[0].encode("utf-16-le"))
+    assert sorted(os.listdir(d)) == left

@@ -80,3 +80,15 @@ def test_tail_of_a_long_typed_answer_is_dropped(tmp_path):
         os.close(fd)
     assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, out[-400:]
     assert sorted(os.listdir(d)) == ["a.log", "b.log"]
+
+
+# Output to a full disk: nothing is deleted and the run fails.
+@needs_exe
+def test_unwritable_log_stops_the_deletions(tmp_path):
+    d = str(tmp_path)
+    make_files(d, {"a.log": 1, "b.log": 1})
+    with open("/dev/full", "wb") as full:
+        status = subprocess.run([WINE, EXE, "-f", windows_path(d), "-D", "-b"], env=wine_env(),
+                                stdin=subprocess.DEVNULL, stdout=full, timeout=120).returncode
+    assert status == 1
+    assert sorted(os.listdir(d)) == ["a.log", "b.log"]

@@ -15,14 +15,15 @@ import subprocess
 ATTEMPTS = 3
 
 
-def run_wine(command, **options):
+def run_wine(command, started=None, **options):
     """subprocess.run(command, **options) with standard output and error
-    captured, started again while a run ends without output. Input given as
+    captured, started again while a run ends without output (or, for a program
+    that writes none, while started() says it did not start). Input given as
     `input` reaches every attempt."""
     log = os.environ.get("CLEANUP_WINE_LOG")
     for attempt in range(1, ATTEMPTS + 1):
         proc = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, **options)
-        if proc.stdout or attempt == ATTEMPTS:
+        if (started() if started else proc.stdout) or attempt == ATTEMPTS:
             return proc
         if log:
             with open(log, "a", encoding="utf-8") as notes:

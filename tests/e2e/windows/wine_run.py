@@ -49,11 +49,12 @@ def run(args, cwd=None, stdin=None, timeout=60):
 
 
 def launch(command_line, program=None, cwd=None, timeout=60, variables=None, at_prompt=None,
-           answer="j"):
+           answer="j", started=None):
     """cleanup.exe (or `program`, a Windows path) started with exactly `command_line`.
     `variables` ("name=value" texts) are set for it first.  With `at_prompt`,
     the first confirmation prompt is awaited, at_prompt() called, and `answer`
-    given to it and every later prompt; otherwise input is empty."""
+    given to it and every later prompt; otherwise input is empty.  A program
+    that writes no output tells by started() whether Wine started it."""
     program = program or windows_path(EXE)
     env = wine_env({
         "CLEANUP_LAUNCH_EXE": program.encode("utf-8").hex(),
@@ -61,7 +62,7 @@ def launch(command_line, program=None, cwd=None, timeout=60, variables=None, at_
         "CLEANUP_LAUNCH_VARIABLES": "\n".join(variables or []).encode("utf-8").hex(),
     })
     if at_prompt is None:
-        proc = run_wine([WINE, LAUNCHER], cwd=cwd, env=env, timeout=timeout,
+        proc = run_wine([WINE, LAUNCHER], started, cwd=cwd, env=env, timeout=timeout,
                         stdin=subprocess.DEVNULL)
     else:
         proc = _converse([WINE, LAUNCHER], cwd, env, timeout, at_prompt, answer)
