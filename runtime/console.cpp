@@ -99,7 +99,7 @@ void RunCloseRoutine() {
 Text ShownText(const Text& text) {
   Text shown = text;
   for (char16_t& unit : shown) {
-    if (IsControl(unit)) unit = u'?';
+    if (IsControl(unit) || IsLayoutCharacter(unit)) unit = u'?';
   }
   return shown;
 }
@@ -110,8 +110,7 @@ Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
     char16_t& unit = shown[i];
     if (IsHighSurrogate(unit) && i + 1 < shown.size() && IsLowSurrogate(shown[i + 1])) {
       ++i;  // a pair: one character beyond U+FFFF
-    } else if (IsLayoutCharacter(unit) ||
-               (terminal && (IsHighSurrogate(unit) || IsLowSurrogate(unit)))) {
+    } else if (terminal && (IsHighSurrogate(unit) || IsLowSurrogate(unit))) {
       unit = u'?';
     }
   }

@@ -53,12 +53,14 @@ class FileSystemWin32Test : public testing::Test {
     RemoveTree(root_);
   }
 
-  // Read-only files are made writable first, so that they can go.
+  // Read-only files are made writable first, so that they can go; paths
+  // beyond 260 units too.
   static void RemoveTree(const Text& directory) {
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(AsWide(directory)))
+    const Text whole = u"\\\\?\\" + directory;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(AsWide(whole)))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(AsWide(directory), ignored);
+    std::filesystem::remove_all(AsWide(whole), ignored);
   }
 
   Text Path(const Text& relative) const { return root_ + u"\\" + relative; }
@@ -105,6 +107,12 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
   MakeFile(u"empty.txt");
   MakeDirectory(u"sub");
   MakeFile(u"sub\\f.txt", 4);
+  // A value whose first 260 units name the directory B... beside the file.
+  const Text longDirectory = Text(150, u'A');
+  const Text b(259 - Path(longDirectory).size(), u'B');
+  MakeDirectory(longDirectory);
+  MakeDirectory(longDirectory + u"\\" + b);
+  MakeFile(longDirectory + u"\\" + b + u"extra.log", 6);
   const Text missingDrive = MissingDrive();
   ASSERT_FALSE(missingDrive.empty());
   const struct {
@@ -130,7 +138,10 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
       {missingDrive, -1},
       {missingDrive + u"\\", -1},
       {missingDrive + u"x", -1},
-      {root_ + u"\\" + Text(300, u'a'), -1},  // cut to the work buffer, then not found
+      {root_ + u"\\" + Text(300, u'a'), -1},
+      {Path(longDirectory + u"\\" + b + u"extra.log"), 6},  // judged whole
+      {Path(longDirectory + u"\\" + b + u"*.log\\"), 6},
+      {Path(longDirectory + u"\\" + b + u"extra.log\\..\\" + b), -2},
       // Relative to the current directory, "sub": ".." read by its attributes.
       {u"..", -2},
       {u"..\\sub\\f.txt", 4},
@@ -374,12 +385,20 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
 
 // Deletion asks for POSIX semantics first, else the plain disposition; a
 // file whose 128-bit ID differs from the listed one in its high half stays.
+// The file's resolved path decides as well: one that leads elsewhere (Wine's
+// answer once the directory was swapped for a link, and then Wine would keep
+// the file but say it went) leaves the file unmarked; where the final path
+// can't be read (Wine beyond 260 units), the path within the volume tells.
 TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
+  enum Answer { kTrue, kElsewhere, kUnreadable };
   static bool granted;
   static BYTE high;
+  static Answer answer;
+  static int dispositionCalls;
   static int plainCalls;
   FileSystemCallTable().setInformation = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
                                             LPVOID info, DWORD size) -> BOOL {
+    ++dispositionCalls;
     plainCalls += kind == FileDispositionInfo ? 1 : 0;
     if (kind != static_cast<FILE_INFO_BY_HANDLE_CLASS>(21) || !granted) {
       SetLastError(ERROR_INVALID_PARAMETER);
@@ -387,6 +406,17 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     }
     FILE_DISPOSITION_INFO plain{TRUE};
     return SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain);
+  };
+  FileSystemCallTable().finalPath = [](HANDLE handle, LPWSTR buffer, DWORD size,
+                                       DWORD flags) -> DWORD {
+    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, size, flags);
+    if (length == 0 || length >= size || !std::wstring(buffer).ends_with(L"\\f.txt")) return length;
+    if (answer == kUnreadable) {
+      SetLastError(ERROR_MORE_DATA);
+      return 0;
+    }
+    if (answer == kElsewhere) buffer[length - 7] = L'~';  // another directory
+    return length;
   };
   FileSystemCallTable().getInformationEx = [](HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind,
                                               LPVOID buffer, DWORD size) -> BOOL {
@@ -403,19 +433,34 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   const struct {
     bool granted;
     BYTE high;
-    int result, plainCalls;
-  } cases[] = {{true, 0, kRemovedFile, 0}, {false, 0, kRemovedFile, 1}, {true, 1, 0, 0}};
+    Answer answer;
+    int result, dispositionCalls, plainCalls;
+  } cases[] = {
+      {true, 0, kTrue, kRemovedFile, 1, 0},
+      {false, 0, kTrue, kRemovedFile, 2, 1},
+      {true, 1, kTrue, 0, 0, 0},
+      {true, 0, kElsewhere, 0, 0, 0},
+      {true, 0, kUnreadable, kRemovedFile, 1, 0},
+  };
   for (const auto& c : cases) {
     MakeFile(u"f.txt");
     granted = c.granted;
     high = 0;
+    answer = kTrue;
+    dispositionCalls = 0;
     plainCalls = 0;
     FileId id;
     ASSERT_NE(OpenScan(0, root_, u"f.txt"), 0);
     ASSERT_TRUE(NextEntry(0) != 0 && EntryId(0, id) != 0);
+    CloseScan(0);
     high = c.high;
-    EXPECT_EQ(RemoveFile(Path(u"f.txt"), id), c.result) << c.granted << int{c.high};
-    EXPECT_EQ(plainCalls, c.plainCalls) << c.granted << int{c.high};
+    answer = c.answer;
+    const std::string label = std::to_string(&c - cases);
+    EXPECT_EQ(RemoveFile(Path(u"f.txt"), id), c.result) << label;
+    EXPECT_EQ(dispositionCalls, c.dispositionCalls) << label;
+    EXPECT_EQ(plainCalls, c.plainCalls) << label;
+    EXPECT_EQ(GetFileAttributesW(AsWide(Path(u"f.txt"))) == INVALID_FILE_ATTRIBUTES, c.result != 0)
+        << label;
   }
 }
 
