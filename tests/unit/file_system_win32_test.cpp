@@ -53,14 +53,12 @@ class FileSystemWin32Test : public testing::Test {
     RemoveTree(root_);
   }
 
-  // Read-only files are made writable first, so that they can go; paths
-  // beyond 260 units too.
+  // Read-only files are made writable first, so that they can go.
   static void RemoveTree(const Text& directory) {
     std::error_code ignored;
-    const Text whole = u"\\\\?\\" + directory;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(AsWide(whole)))
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(AsWide(directory)))
       SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::filesystem::remove_all(AsWide(whole), ignored);
+    std::filesystem::remove_all(AsWide(directory), ignored);
   }
 
   Text Path(const Text& relative) const { return root_ + u"\\" + relative; }
@@ -152,6 +150,9 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
     EXPECT_EQ(PathSize(c.path), c.expected) << std::string(c.path.begin(), c.path.end());
   }
   SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
+  const Text whole = u"\\\\?\\" + Path(longDirectory) + u"\\" + b;
+  EXPECT_TRUE(DeleteFileW(AsWide(whole + u"extra.log")) && RemoveDirectoryW(AsWide(whole)));
+  RemoveDirectoryW(AsWide(Path(longDirectory)));
 }
 
 TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPattern) {
@@ -383,8 +384,9 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
   EXPECT_EQ(NextEntry(0), 0);
 }
 
-// Deletion asks for POSIX semantics first, else the plain disposition; a
-// file whose 128-bit ID differs from the listed one in its high half stays.
+// Deletion asks for POSIX semantics first, else the plain disposition. Where
+// the file index isn't the listed ID, the whole identity decides: a file whose
+// 128-bit ID differs from the listed one in its high half stays.
 // The file's resolved path decides as well: one that leads elsewhere (Wine's
 // answer once the directory was swapped for a link, and then Wine would keep
 // the file but say it went) leaves the file unmarked; where the final path
@@ -392,6 +394,7 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
 TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   enum Answer { kTrue, kElsewhere, kUnreadable };
   static bool granted;
+  static bool indexFolds;
   static BYTE high;
   static Answer answer;
   static int dispositionCalls;
@@ -406,6 +409,14 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     }
     FILE_DISPOSITION_INFO plain{TRUE};
     return SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain);
+  };
+  FileSystemCallTable().ntQueryInformation = [](HANDLE file, PIO_STATUS_BLOCK status, PVOID info,
+                                                ULONG size, FILE_INFORMATION_CLASS kind) {
+    const NTSTATUS result =
+        SystemFileSystemCalls().ntQueryInformation(file, status, info, size, kind);
+    if (kind == FileInternalInformation && !indexFolds)
+      static_cast<FILE_INTERNAL_INFORMATION*>(info)->IndexNumber.QuadPart ^= 1 << 20;
+    return result;
   };
   FileSystemCallTable().finalPath = [](HANDLE handle, LPWSTR buffer, DWORD size,
                                        DWORD flags) -> DWORD {
@@ -431,20 +442,19 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     return TRUE;
   };
   const struct {
-    bool granted;
+    bool granted, indexFolds;
     BYTE high;
     Answer answer;
     int result, dispositionCalls, plainCalls;
   } cases[] = {
-      {true, 0, kTrue, kRemovedFile, 1, 0},
-      {false, 0, kTrue, kRemovedFile, 2, 1},
-      {true, 1, kTrue, 0, 0, 0},
-      {true, 0, kElsewhere, 0, 0, 0},
-      {true, 0, kUnreadable, kRemovedFile, 1, 0},
+      {true, true, 0, kTrue, kRemovedFile, 1, 0},  {false, true, 0, kTrue, kRemovedFile, 2, 1},
+      {true, false, 0, kTrue, kRemovedFile, 1, 0}, {true, false, 1, kTrue, 0, 0, 0},
+      {true, true, 0, kElsewhere, 0, 0, 0},        {true, true, 0, kUnreadable, kRemovedFile, 1, 0},
   };
   for (const auto& c : cases) {
     MakeFile(u"f.txt");
     granted = c.granted;
+    indexFolds = c.indexFolds;
     high = 0;
     answer = kTrue;
     dispositionCalls = 0;
