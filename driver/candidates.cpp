@@ -40,14 +40,13 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     if (EntryType(kScan) != kFileType) continue;
     FileId id;
     if (EntryId(kScan, id) == 0) continue;  // vanished or can't be examined
-    const std::u16string_view name = EntryNameView(kScan);
-    FileEntry* entry = name.empty() ? nullptr : ListAdd(list);
+    const ListedName listed = EntryListedName(kScan);
+    FileEntry* entry = listed.name.empty() ? nullptr : ListAdd(list);
     if (entry == nullptr) {  // no storage for the name or the record
       lost = true;
       continue;
     }
-    entry->path = &settings.directory;
-    entry->name = name;
+    entry->listed = listed;
     entry->size = EntrySize(kScan);
     entry->created = {EntryDate(kScan, TimeCreated), EntryCreationFraction(kScan)};
     entry->id = id;
@@ -64,7 +63,7 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
   CompilePattern(kNamePattern, settings.nameExpression);
   Text name;  // kept from one entry to the next
   while (FileEntry* entry = ListNext(list)) {
-    name.assign(entry->name);
+    name.assign(entry->listed.name);
     if (MatchPattern(kNamePattern, name) == 0) ListRemoveCurrent(list);
   }
   if (const int64_t costly = PatternLimitHits(kNamePattern); costly > 0) {
@@ -74,21 +73,9 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
 
 void DropLinksToDirectories(CandidateList& list) {
   ListReset(list);
-  Text target;
   while (FileEntry* entry = ListNext(list)) {
-    if (!entry->id.link) continue;
-    SetTargetPath(*entry, target);
-    if (IsLinkToDirectory(target, entry->id) != 0) ListRemoveCurrent(list);
+    if (entry->id.link && IsLinkToDirectory(entry->listed, entry->id) != 0) ListRemoveCurrent(list);
   }
-}
-
-void SetTargetPath(const FileEntry& entry, Text& target) {
-  target.clear();
-  if (entry.path != nullptr && !entry.path->empty()) {
-    target += *entry.path;
-    target += kPathSeparator;
-  }
-  target += entry.name;
 }
 
 int64_t MinimumAge(const RunSettings& settings) {

@@ -17,12 +17,12 @@ struct CreationTime {
   auto operator<=>(const CreationTime&) const = default;
 };
 
-// One file found by the scan. All entries share one directory text, and the
-// name stays in the scan's storage (valid until CloseAllScans): a million
-// entries cost no name copies.
+// One file found by the scan. Its listed name is the scan's directory (one
+// for every entry, kept open) and the name in the scan's storage (valid until
+// CloseAllScans): a million entries cost no name copies, and the removal
+// goes from it straight to the directory the scan read.
 struct FileEntry {
-  const Text* path = nullptr;
-  std::u16string_view name;
+  ListedName listed;
   int64_t size = 0;
   CreationTime created;
   FileId id;
@@ -47,10 +47,6 @@ void FilterByName(const RunSettings& settings, CandidateList& list);
 // only here, after the name filter, so links whose names were filtered out
 // cost nothing.
 void DropLinksToDirectories(CandidateList& list);
-
-// The file the entry names, into `target`; a directory already ending in a
-// separator still gets one, which names the same file.
-void SetTargetPath(const FileEntry& entry, Text& target);
 
 // Removes entries younger than the minimum age (when it is above 0).
 void FilterByAge(const RunSettings& settings, CandidateList& list);

@@ -26,9 +26,8 @@ bool Confirmed() {
   return TextEquals(first, u"Y") || TextEquals(first, u"J");
 }
 
-void DeleteEntry(RunSettings& settings, const FileEntry& entry, Text& target) {
-  SetTargetPath(entry, target);
-  const int removed = RemoveFile(target, entry.id);
+void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
+  const int removed = RemoveFile(entry.listed, entry.id);
   if (removed == 0) {
     WriteLine(u"Fehler!");
     return;
@@ -47,10 +46,9 @@ void DeleteEntry(RunSettings& settings, const FileEntry& entry, Text& target) {
 
 void DeletionPass(RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
-  Text line;    // both kept from one file to the next: a million files
-  Text target;  // cost no allocation each
+  Text line;  // kept from one file to the next: a million files cost no allocation each
   while (FileEntry* entry = ListNext(list)) {
-    line.assign(u"Datei ").append(entry->name).append(u" wird gelöscht. ");
+    line.assign(u"Datei ").append(entry->listed.name).append(u" wird gelöscht. ");
     Write(line);
     if (settings.deleteMode != 1) {
       WriteLine(u"(Simulation!)");
@@ -58,7 +56,7 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
       // A file deleted now might never be named in the log.
       if (OutputFailed()) break;
       HoldStopSignals();  // a file removed gets its line before a stop signal acts
-      DeleteEntry(settings, *entry, target);
+      DeleteEntry(settings, *entry);
       ReleaseStopSignals();
     } else {
       WriteLine(u"Löschvorgang abgebrochen");

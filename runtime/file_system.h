@@ -39,10 +39,19 @@ int EntryType(int number) noexcept;
 // The current entry's name; empty without a scan.
 Text EntryName(int number) noexcept;
 
-// The current entry's name without a copy: it stays valid and unchanged until
-// CloseAllScans, also after CloseScan, so a caller that keeps every name of a
-// large directory needs no storage of its own. Empty without a scan.
-std::u16string_view EntryNameView(int number) noexcept;
+// A name as a scan listed it: the directory the scan opened (kept open until
+// CloseAllScans: a descriptor on POSIX, a handle on Windows) and the name as
+// the system spelled it, stored by the service. Both stay valid and unchanged
+// until CloseAllScans, also after CloseScan, so a caller that keeps every
+// name of a large directory needs no storage of its own, and a removal goes
+// from it straight to the directory the scan read.
+struct ListedName {
+  intptr_t directory = -1;
+  std::u16string_view name;
+};
+
+// The current entry as listed; an empty name without a scan.
+ListedName EntryListedName(int number) noexcept;
 
 // The current entry's size in bytes; 0 without a scan.
 int64_t EntrySize(int number) noexcept;
@@ -77,11 +86,11 @@ struct FileId {
 // or can't be examined), and such an entry is no candidate.
 int EntryId(int number, FileId& id) noexcept;
 
-// Whether the link listed as `id` under `path` leads to a directory: 1 when
+// Whether the link listed as `listed` with `id` leads to a directory: 1 when
 // it does (it is then no candidate), 0 when not, also when the target can't
 // be reached within a few link steps or lies on a file system another user
 // mounted. Always 0 on Windows, whose listing tells the kind itself.
-int IsLinkToDirectory(const Text& path, const FileId& id) noexcept;
+int IsLinkToDirectory(const ListedName& listed, const FileId& id) noexcept;
 
 // Ends scan `number`; a number without a scan is ignored.
 void CloseScan(int number) noexcept;
@@ -95,10 +104,11 @@ void CloseAllScans() noexcept;
 inline constexpr int kRemovedName = 1;
 inline constexpr int kRemovedFile = 2;
 
-// Deletes one file when its name still holds the file `id` names; nonzero on
-// success (kRemovedName or kRemovedFile), 0 otherwise. Read-only files,
-// directories and, on POSIX, files a process holds open are never deleted.
-int RemoveFile(const Text& path, const FileId& id) noexcept;
+// Deletes the listed name in the directory its scan read when the name
+// still holds the file `id` names; nonzero on success (kRemovedName or
+// kRemovedFile), 0 otherwise. Read-only files, directories and, on POSIX,
+// files a process holds open are never deleted.
+int RemoveFile(const ListedName& listed, const FileId& id) noexcept;
 
 // Nonzero when a scan of this run had to leave entries out for want of memory.
 int ScansLostEntries() noexcept;

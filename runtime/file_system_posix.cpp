@@ -2,9 +2,12 @@
 // names the pattern matches in a fixed, case-insensitive order and asks the
 // file system about an entry only when the caller asks. Every directory a scan
 // opened stays open until CloseAllScans, and deletions go through it, so a
-// path component swapped for a link after the scan can't redirect them. A
-// directory text is resolved once per run, through trusted links only.
-// Every entry point answers a failure value, also when memory runs out.
+// path component swapped for a link after the scan can't redirect them: a
+// listed name carries its scan's descriptor to the removal. A directory text
+// is resolved once per run, through trusted links only. The service runs on
+// the run's one thread (only the read-ahead worker shares a scan's names, and
+// it hands its facts over itself), so it takes no lock. Every entry point
+// answers a failure value, also when memory runs out.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -72,8 +75,7 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-// Files processes hold open, read again at most once a second; guarded by
-// the registry's lock.
+// Files processes hold open, read again at most once a second.
 OpenFiles& TheOpenFiles() {
   static OpenFiles openFiles;
   return openFiles;
@@ -97,7 +99,7 @@ OpenDirectory OpenKept(int startFd, std::string_view path) {
 
 // The directory a text names, resolved at its first use in the run (the
 // empty text is the current directory); fd -1 when there is none or a link
-// on the way is not trusted. The lock must be held.
+// on the way is not trusted.
 OpenDirectory DirectoryFor(std::string_view directory) {
   const std::string_view key = RegistryKey(directory);
   return TheRegistry().Directory(key, [key] { return OpenKept(AT_FDCWD, key); });
@@ -128,15 +130,13 @@ void StartPrefetch(Scan& scan) {
       FileSystemCallTable().startThread);
 }
 
-// The scan under `number` with a current entry, or nullptr; the service
-// lock must be held.
+// The scan under `number` with a current entry, or nullptr.
 Scan* ScanWithEntry(int number) {
   Scan* scan = TheRegistry().Find(number);
   return scan == nullptr || scan->block.size() == 0 ? nullptr : scan;
 }
 
-// Size of the first entry the pattern matches in the directory; the lock
-// must be held.
+// Size of the first entry the pattern matches in the directory.
 int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
   const OpenDirectory dir = DirectoryFor(directory);
   if (dir.fd < 0) return kNothingThere;
@@ -167,7 +167,7 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
   return facts.size;
 }
 
-// What a path without wildcards names; the lock must be held. A directory,
+// What a path without wildcards names. A directory,
 // or a link that may be followed to one, gives -2, and the directory is kept
 // under the path's text for the scan that follows. A link another user owns
 // is not followed: -1.
@@ -187,7 +187,7 @@ int64_t PlainPathSize(std::string_view path) {
 }
 
 // Removes one name in an open directory when the removal rules allow it for
-// what the name holds now. The lock must be held.
+// what the name holds now.
 int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   // Read as the scan read it, so the identities compare field by field.
   const EntryFacts facts = ReadFacts(dirFd, name, id.volume);
@@ -204,20 +204,17 @@ int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   return verdict != 0 && RemoveName(dirFd, name) ? verdict : 0;
 }
 
-// What `act(directory, name)` answers for the name a path of a listed entry
-// ends in, with the service lock held; 0 when the path names no entry that
-// can be reached, `noMemory` when memory runs out.
+// What `act(directoryFd, name)` answers for a listed name, the name as bytes
+// for the system call; 0 when it names no entry of an open directory (a name
+// holding '/' or NUL never came from a listing), `noMemory` when memory runs
+// out.
 template <typename Act>
-int OnListedName(const Text& path, int noMemory, Act act) noexcept {
-  if (path.empty()) return 0;
+int OnListedName(const ListedName& listed, int noMemory, Act act) noexcept {
+  if (listed.directory < 0 || listed.name.empty()) return 0;
   try {
-    const std::string bytes = BytesFromText(path);
-    if (HoldsNul(bytes)) return 0;
-    const auto [directory, name] = SplitAtLastSlash(bytes);
-    if (name.empty()) return 0;
-    const auto guard = TheRegistry().Hold();
-    const OpenDirectory dir = DirectoryFor(directory);
-    return dir.fd < 0 ? 0 : act(dir, name.data());  // `name` ends in the NUL of `bytes`
+    const std::string bytes = NameBytes(listed.name);
+    if (bytes.find_first_of(std::string_view("/\0", 2)) != std::string::npos) return 0;
+    return act(static_cast<int>(listed.directory), bytes.c_str());
   } catch (const std::bad_alloc&) {
     return noMemory;
   }
@@ -251,7 +248,6 @@ int64_t PathSize(const Text& path) noexcept {
     if (HoldsNul(bytes)) return kNothingThere;
     const size_t slash = work.rfind(u'/');
     const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    const auto guard = TheRegistry().Hold();
     if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
     return PlainPathSize(bytes);
   } catch (const std::bad_alloc&) {
@@ -261,7 +257,6 @@ int64_t PathSize(const Text& path) noexcept {
 
 int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
   Registry& registry = TheRegistry();
-  const auto guard = registry.Hold();
   registry.Retire(number);
   if (number < 0) return 0;
   try {
@@ -283,7 +278,6 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
 }
 
 int NextEntry(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   if (scan->firstPending) {
@@ -300,7 +294,6 @@ int NextEntry(int number) noexcept {
 }
 
 int EntryType(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   return TypeOf(scan->dir.fd, scan->dir.device, scan->View(scan->current), scan->state);
@@ -308,20 +301,19 @@ int EntryType(int number) noexcept {
 
 Text EntryName(int number) noexcept {
   try {
-    return Text(EntryNameView(number));
+    return Text(EntryListedName(number).name);
   } catch (const std::bad_alloc&) {
     return Text();
   }
 }
 
-std::u16string_view EntryNameView(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
+ListedName EntryListedName(int number) noexcept {
   Scan* scan = ScanWithEntry(number);
-  return scan == nullptr ? std::u16string_view() : scan->View(scan->current).name;
+  if (scan == nullptr) return ListedName{};
+  return ListedName{scan->dir.fd, scan->View(scan->current).name};
 }
 
 int64_t EntrySize(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = scan->Facts();
@@ -329,7 +321,6 @@ int64_t EntrySize(int number) noexcept {
 }
 
 int64_t EntryDate(int number, int selector) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = scan->Facts();
@@ -342,7 +333,6 @@ int64_t EntryDate(int number, int selector) noexcept {
 }
 
 uint32_t EntryCreationFraction(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = scan->Facts();
@@ -350,7 +340,6 @@ uint32_t EntryCreationFraction(int number) noexcept {
 }
 
 int EntryId(int number, FileId& id) noexcept {
-  const auto guard = TheRegistry().Hold();
   Scan* scan = ScanWithEntry(number);
   if (scan == nullptr) return 0;
   const EntryFacts& facts = scan->Facts();
@@ -359,34 +348,30 @@ int EntryId(int number, FileId& id) noexcept {
   return 1;
 }
 
-int IsLinkToDirectory(const Text& path, const FileId& id) noexcept {
+int IsLinkToDirectory(const ListedName& listed, const FileId& id) noexcept {
   if (!id.link) return 0;
   // Without memory to look, the link counts as leading to a directory: it stays.
-  return OnListedName(path, 1, [&id](OpenDirectory dir, const char* name) {
-    return LinkLeadsToDirectory(dir.fd, name, id.volume) ? 1 : 0;
+  return OnListedName(listed, 1, [&id](int dirFd, const char* name) {
+    return LinkLeadsToDirectory(dirFd, name, id.volume) ? 1 : 0;
   });
 }
 
 void CloseScan(int number) noexcept {
-  const auto guard = TheRegistry().Hold();
   TheRegistry().Retire(number);
 }
 
 void CloseAllScans() noexcept {
-  const auto guard = TheRegistry().Hold();
   TheRegistry().Clear([](OpenDirectory dir) {
     if (dir.fd >= 0) FileSystemCallTable().close(dir.fd);
   });
   TheOpenFiles() = OpenFiles{};
 }
 
-int RemoveFile(const Text& path, const FileId& id) noexcept {
-  return OnListedName(path, 0, [&id](OpenDirectory dir, const char* name) {
-    return RemoveEntry(dir.fd, name, id);
-  });
+int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
+  return OnListedName(listed, 0,
+                      [&id](int dirFd, const char* name) { return RemoveEntry(dirFd, name, id); });
 }
 
 int ScansLostEntries() noexcept {
-  const auto guard = TheRegistry().Hold();
   return TheRegistry().lostEntries ? 1 : 0;
 }

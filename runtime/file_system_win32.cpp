@@ -234,14 +234,15 @@ Text EntryName(int number) noexcept {
   }
 }
 
-std::u16string_view EntryNameView(int number) noexcept {
+ListedName EntryListedName(int number) noexcept {
   const auto guard = TheRegistry().Hold();
   const Scan* scan = TheRegistry().Find(number);
-  if (scan == nullptr || scan->entry.name.empty()) return std::u16string_view();
+  if (scan == nullptr || scan->entry.name.empty()) return ListedName{};
   try {
-    return TheRegistry().KeepName(scan->entry.name);
+    return ListedName{reinterpret_cast<intptr_t>(scan->listing.directory),
+                      TheRegistry().KeepName(scan->entry.name)};
   } catch (const std::bad_alloc&) {
-    return std::u16string_view();
+    return ListedName{};
   }
 }
 
@@ -296,28 +297,22 @@ void CloseAllScans() noexcept {
 }
 
 // The listing reports a link to a directory as a directory itself.
-int IsLinkToDirectory(const Text&, const FileId&) noexcept {
+int IsLinkToDirectory(const ListedName&, const FileId&) noexcept {
   return 0;
 }
 
-int RemoveFile(const Text& path, const FileId& id) noexcept {
-  const size_t separator = path.find_last_of(u"\\/");
-  const size_t nameStart = separator == Text::npos ? 0 : separator + 1;
-  if (nameStart >= path.size()) return 0;
+int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
+  // The scan's own handle, kept until CloseAllScans; a name holding a
+  // separator was never listed.
+  HANDLE kept = reinterpret_cast<HANDLE>(listed.directory);
+  if (kept == INVALID_HANDLE_VALUE || kept == nullptr || listed.name.empty() ||
+      listed.name.find_first_of(u"\\/") != std::u16string_view::npos) {
+    return 0;
+  }
   try {
-    // The directory text as the scan was given it: the driver joins it and
-    // the name with one separator.
-    const Text directory = path.substr(0, separator == Text::npos ? 0 : separator);
-    const Text name = path.substr(nameStart);
+    const Text name(listed.name);
     const auto guard = TheRegistry().Hold();
-    HANDLE kept = TheRegistry().KeptDirectory(directory, INVALID_HANDLE_VALUE);
-    if (kept != INVALID_HANDLE_VALUE) return RemoveEntry(kept, KeptFacts()[kept], name, id);
-    HANDLE opened = OpenDirectory(directory);
-    if (opened == INVALID_HANDLE_VALUE) return 0;
-    DirectoryFacts facts;
-    const int removed = RemoveEntry(opened, facts, name, id);
-    FileSystemCallTable().closeHandle(opened);
-    return removed;
+    return RemoveEntry(kept, KeptFacts()[kept], name, id);
   } catch (const std::bad_alloc&) {
     return 0;
   }

@@ -30,6 +30,11 @@ Text FilePart(const Text& path);
 // names, never another directory.
 void SplitUserPath(const Text& path, Text& directory, Text& file);
 
+// Whether a scan pattern without "*" or "?" names one file exactly, letter
+// case included, as Linux names are (text_posix); on Windows it matches as
+// the system's case-insensitive search does (text_win32).
+extern const bool kExactNamesKeepCase;
+
 // Case copies, one code unit for one, independent of the user's locale.
 Text ToLower(const Text& text);
 Text ToUpper(const Text& text);

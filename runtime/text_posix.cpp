@@ -40,6 +40,8 @@ void MapToLower(char16_t* units, size_t count) {
 
 // Only "/" separates: "\" and double quotes are name characters on POSIX, so
 // nothing is stripped and no other unit ends a part.
+const bool kExactNamesKeepCase = true;
+
 void SplitUserPath(const Text& path, Text& directory, Text& file) {
   const size_t slash = path.rfind(u'/');
   const size_t cut = slash == Text::npos ? 0 : slash + 1;

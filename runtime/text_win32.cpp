@@ -59,6 +59,8 @@ static void SplitDrivePrefix(Text& directory, Text& file) {
 // don't add up to the whole value (apart from enclosing quotes), taking them
 // would name another directory or file than the one given, so the value is
 // split literally at its last separator instead.
+const bool kExactNamesKeepCase = false;
+
 void SplitUserPath(const Text& path, Text& directory, Text& file) {
   directory = PathPart(path);
   file = FilePart(path);

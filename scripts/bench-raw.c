@@ -1,9 +1,11 @@
 /* Helper of scripts/bench.
  *
- *   bench-raw fill DIR N     creates DIR with N files app0000000.log ... of 100 bytes
+ *   bench-raw fill DIR N [L] creates DIR with N files of 100 bytes whose names
+ *                            have L characters (default 14): app0000000.log,
+ *                            longer ones padded with x after "app-"
  *   bench-raw delete DIR     the raw loop: readdir + unlinkat of every file, nothing else
  *   bench-raw run OUT CMD... runs CMD with its output to OUT; prints its wall
- *                            seconds, its CPU seconds (user + system), its
+ *                            seconds, its user and its system CPU seconds, its
  *                            peak RSS in bytes (from wait4) and its status
  *
  * The raw loop is the floor the tool is measured against: the least work
@@ -22,7 +24,11 @@
 #include <time.h>
 #include <unistd.h>
 
-static int Fill(const char* directory, long count) {
+static int Fill(const char* directory, long count, int length) {
+  if (length < 14 || length > 255) {
+    fprintf(stderr, "name length %d: 14 to 255\n", length);
+    return 1;
+  }
   if (mkdir(directory, 0755) != 0 && errno != EEXIST) {
     perror(directory);
     return 1;
@@ -36,8 +42,18 @@ static int Fill(const char* directory, long count) {
   memset(content, 'x', sizeof content);
   content[sizeof content - 1] = '\n';
   for (long i = 0; i < count; ++i) {
-    char name[32];
-    snprintf(name, sizeof name, "app%07ld.log", i);
+    /* The padding stands before the number: long names share a long prefix,
+       as log names do, so comparing two costs their whole length. */
+    char name[256];
+    if (length == 14) {
+      snprintf(name, sizeof name, "app%07ld.log", i);
+    } else {
+      char tail[32];
+      const int tailLength = snprintf(tail, sizeof tail, "%07ld.log", i);
+      memset(name, 'x', sizeof name);
+      memcpy(name, "app-", 4);
+      memcpy(name + length - tailLength, tail, (size_t)tailLength + 1);
+    }
     const int fd = openat(dirFd, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0 || write(fd, content, sizeof content) != (ssize_t)sizeof content) {
       perror(name);
@@ -92,17 +108,18 @@ static int Run(const char* outputPath, char** command) {
   }
   clock_gettime(CLOCK_MONOTONIC, &end);
   const double seconds = (double)(end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) / 1e9;
-  const double cpu = (double)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  printf("%.6f %.6f %ld %d\n", seconds, cpu, usage.ru_maxrss * 1024L,
+  const double user = (double)usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6;
+  const double system = (double)usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+  printf("%.6f %.6f %.6f %ld %d\n", seconds, user, system, usage.ru_maxrss * 1024L,
          WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   return 0;
 }
 
 int main(int argc, char** argv) {
-  if (argc == 4 && strcmp(argv[1], "fill") == 0) return Fill(argv[2], atol(argv[3]));
+  if ((argc == 4 || argc == 5) && strcmp(argv[1], "fill") == 0)
+    return Fill(argv[2], atol(argv[3]), argc == 5 ? atoi(argv[4]) : 14);
   if (argc == 3 && strcmp(argv[1], "delete") == 0) return Delete(argv[2]);
   if (argc >= 4 && strcmp(argv[1], "run") == 0) return Run(argv[2], argv + 3);
-  fprintf(stderr, "usage: %s fill DIR N | delete DIR | run OUT CMD...\n", argv[0]);
+  fprintf(stderr, "usage: %s fill DIR N [L] | delete DIR | run OUT CMD...\n", argv[0]);
   return 2;
 }

@@ -20,7 +20,7 @@ bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string
 }
 
 NameTest::NameTest(const Text& pattern)
-    : exact_(!pattern.empty() && !HasWildcard(pattern)),
+    : exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
       pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
 
 bool NameTest::Matches(const Text& name, const Text& upper) {

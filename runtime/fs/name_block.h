@@ -26,8 +26,9 @@ bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string
                  unsigned char rankB, std::u16string_view upperB, std::u16string_view nameB);
 
 // Whether a name is one the scan's pattern asks for. A pattern without "*"
-// or "?" names one file exactly, letter case included, as Linux names are;
-// any other goes through the wildcard matcher.
+// or "?" names one file exactly, letter case included, where the platform's
+// names keep their case (kExactNamesKeepCase); any other goes through the
+// wildcard matcher.
 class NameTest {
  public:
   explicit NameTest(const Text& pattern);

@@ -1,8 +1,10 @@
 // What the file-system service holds between calls, the same on every
 // platform: the scans by number, the directories they opened by directory
-// text, the names handed out as views and the lost-entries flag, behind one
-// lock. The platform supplies its scan, its directory handle and the calls
-// that open and close one.
+// text, the names handed out as views and the lost-entries flag. A build
+// whose close routine can run on another thread (Windows) takes the lock
+// around each use; the POSIX build uses it from one thread only. The
+// platform supplies its scan, its directory handle and the calls that open
+// and close one.
 #pragma once
 
 #include <algorithm>
@@ -22,7 +24,8 @@ class ScanRegistry {
  public:
   using KeyView = std::basic_string_view<typename Key::value_type>;
 
-  // Every other member wants the lock held.
+  // Where another thread may use the registry, every other member wants the
+  // lock held.
   [[nodiscard]] std::lock_guard<std::mutex> Hold() { return std::lock_guard<std::mutex>(lock_); }
 
   // The scan under `number`; nullptr when there is none.
@@ -64,12 +67,6 @@ class ScanRegistry {
       throw;
     }
     return slot->second;
-  }
-
-  // The directory kept under `key`; `none` when there is none.
-  Handle KeptDirectory(KeyView key, Handle none) const {
-    const auto found = kept_.find(key);
-    return found == kept_.end() ? none : found->second;
   }
 
   // Keeps `handle` under `key`. One kept there before stays open until Clear:

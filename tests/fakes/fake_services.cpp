@@ -7,13 +7,16 @@
 #include "runtime/console.h"
 #include "runtime/dates.h"
 #include "runtime/file_system.h"
+#include "runtime/fs/name_block.h"
 #include "runtime/fs/removal_policy.h"
 #include "runtime/parameters.h"
-#include "runtime/wildcard.h"
 
 namespace fake {
 
 namespace {
+
+// What the fake scan hands out as its open directory.
+constexpr intptr_t kOpenDirectory = 3;
 
 struct Scan {
   bool open = false;
@@ -143,9 +146,10 @@ int OpenScan(int, const Text& dir, const Text& pattern) noexcept {
   fake::state.scan = fake::Scan();
   if (dir != directory().path) return 0;
   fake::state.scan.open = true;
+  NameTest test(pattern);  // the scan's own test: exact names keep their case on POSIX
   for (const fake::Entry& entry : directory().entries) {
     if (entry.lost) continue;
-    if (WildcardMatch(pattern, entry.name)) fake::state.scan.matches.push_back(&entry);
+    if (test.Matches(entry.name, ToUpper(entry.name))) fake::state.scan.matches.push_back(&entry);
   }
   return 1;
 }
@@ -162,12 +166,12 @@ int EntryType(int) noexcept {
 Text EntryName(int) noexcept {
   return fake::state.scan.current != nullptr ? fake::state.scan.current->name : Text();
 }
-std::u16string_view EntryNameView(int number) noexcept {
+ListedName EntryListedName(int number) noexcept {
   // Copies that outlive the entries, which RemoveFile erases.
   static std::deque<Text> kept;
-  if (fake::state.scan.current == nullptr) return std::u16string_view();
+  if (fake::state.scan.current == nullptr) return ListedName{};
   kept.push_back(EntryName(number));
-  return kept.back();
+  return ListedName{fake::kOpenDirectory, kept.back()};
 }
 int64_t EntrySize(int) noexcept {
   return fake::state.scan.current != nullptr ? fake::state.scan.current->size : 0;
@@ -192,27 +196,28 @@ void CloseAllScans() noexcept {
 
 namespace {
 
-// The entry a path names, or the end of the entries.
-std::vector<fake::Entry>::iterator Named(const Text& path) {
-  const Text name = FilePart(path);
+// The entry a listed name names in the scanned directory, or the end of the
+// entries.
+std::vector<fake::Entry>::iterator Named(const ListedName& listed) {
   auto& entries = directory().entries;
+  if (listed.directory != fake::kOpenDirectory) return entries.end();
   return std::find_if(entries.begin(), entries.end(),
-                      [&](const fake::Entry& entry) { return entry.name == name; });
+                      [&](const fake::Entry& entry) { return entry.name == listed.name; });
 }
 
 }  // namespace
 
-int IsLinkToDirectory(const Text& path, const FileId&) noexcept {
-  fake::linksExamined().push_back(path);
-  const auto it = Named(path);
+int IsLinkToDirectory(const ListedName& listed, const FileId&) noexcept {
+  fake::linksExamined().emplace_back(listed.name);
+  const auto it = Named(listed);
   return it != directory().entries.end() && it->linkTo == kDirectoryType ? 1 : 0;
 }
 
-int RemoveFile(const Text& path, const FileId& id) noexcept {
-  fake::removed().push_back(path);
-  if (directory().undeletable.count(FilePart(path)) != 0) return 0;
+int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
+  fake::removed().emplace_back(listed.name);
+  if (directory().undeletable.count(Text(listed.name)) != 0) return 0;
   auto& entries = directory().entries;
-  const auto it = Named(path);
+  const auto it = Named(listed);
   if (it == entries.end()) return 0;
   const auto links = std::count_if(entries.begin(), entries.end(),
                                    [&](const fake::Entry& other) { return other.id == it->id; });

@@ -37,12 +37,12 @@ struct Directory {
 
 Directory& directory();
 int64_t& clock();                    // what CurrentDate returns
-std::vector<Text>& removed();        // paths handed to RemoveFile, in order
+std::vector<Text>& removed();        // names handed to RemoveFile, in order
 Text& output();                      // everything written, lines end in CR LF
 std::deque<Text>& answers();         // what ReadLine hands out; marker when empty
 std::vector<Text>& parameters();     // the command line after the program name
 int& clockReads();                   // number of CurrentDate calls
-std::vector<Text>& linksExamined();  // paths handed to IsLinkToDirectory, in order
+std::vector<Text>& linksExamined();  // names handed to IsLinkToDirectory, in order
 
 // Clears every fake.
 void Reset();

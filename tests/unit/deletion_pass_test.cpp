@@ -90,19 +90,6 @@ TEST_F(DeletionPass, BatchSummaryCountsAndUnits) {
   }
 }
 
-TEST_F(DeletionPass, TargetJoinsDirectoryAndName) {
-  struct Case {
-    Text directory, target;
-  };
-  const Case cases[] = {{u"/logs", u"/logs/a"}, {u"/logs/", u"/logs//a"}, {u"", u"a"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.directory));
-    RunSettings settings = Mode(1, 1, c.directory);
-    RunPass(settings, {{u"a", 1}});
-    EXPECT_EQ(fake::removed(), (std::vector<Text>{c.target}));
-  }
-}
-
 TEST_F(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   RunSettings settings = Mode(1, 1);
   fake::directory().path = settings.directory;

@@ -61,19 +61,25 @@ class FileSystemTest : public testing::Test {
     struct stat info {};
     return lstat(Path(relative).c_str(), &info) == 0;
   }
-  // Identity a scan reports for what the path names now, as the driver hands
-  // it to RemoveFile; none when nothing is there. Uses scan 1.
-  FileId IdOf(const std::string& relative) const {
+  // The listed name and identity a scan reports for what the path names now,
+  // as the driver hands them to RemoveFile; an empty name and no identity
+  // when nothing is there. Uses scan 1.
+  struct Listing {
+    ListedName name;
+    FileId id;
+  };
+  Listing Listed(const std::string& relative) const {
     const size_t slash = relative.rfind('/');
     const std::string directory = slash == std::string::npos ? "" : relative.substr(0, slash);
-    FileId id;
+    Listing listing;
     if (OpenScan(1, PathText(directory), TextFromBytes(relative.substr(slash + 1))) != 0 &&
-        NextEntry(1) != 0) {
-      EntryId(1, id);
+        NextEntry(1) != 0 && EntryId(1, listing.id) != 0) {
+      listing.name = EntryListedName(1);
     }
     CloseScan(1);
-    return id;
+    return listing;
   }
+  FileId IdOf(const std::string& relative) const { return Listed(relative).id; }
   // Names one scan hands out, in order.
   static Names ScanNames(const Text& directory, const Text& pattern) {
     Names names;
@@ -194,7 +200,7 @@ TEST_F(FileSystemTest, EntryTypeAndSizeDescribeTheEntryItself) {
       if (e.name != name) continue;
       FileId id;
       linkReads = 0;
-      const int toDirectory = EntryId(0, id) != 0 ? IsLinkToDirectory(PathText(name), id) : -1;
+      const int toDirectory = EntryId(0, id) != 0 ? IsLinkToDirectory(EntryListedName(0), id) : -1;
       EXPECT_EQ(EntryType(0), e.type) << name;
       EXPECT_TRUE(e.size < 0 || EntrySize(0) == e.size) << name;
       EXPECT_EQ(toDirectory, e.toDirectory) << name;
@@ -223,7 +229,7 @@ TEST_F(FileSystemTest, LargeScanDescribesEveryEntry) {
   for (const std::string& name : expected) {
     ASSERT_NE(NextEntry(0) & NextEntry(2), 0) << name;
     ASSERT_EQ(BytesFromText(EntryName(0)), name);
-    views.push_back(EntryNameView(0));
+    views.push_back(EntryListedName(0).name);
     FileId id, lazy;  // what the second thread read, what the caller reads itself
     ASSERT_EQ(EntryId(0, id) + EntryId(2, lazy), 2) << name;
     EXPECT_TRUE(id == lazy && EntryType(0) == EntryType(2) && EntrySize(0) == EntrySize(2)) << name;
@@ -237,14 +243,15 @@ TEST_F(FileSystemTest, LargeScanDescribesEveryEntry) {
 TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
   Write("bad\xFF.txt");
   Write("bad\xEF\xBF\xBD.txt");  // a look-alike with U+FFFD in its place
-  Text found;
+  ListedName found;
+  FileId id;
   ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"BAD*"), 0);
   while (NextEntry(0) != 0) {
-    if (EntryName(0).find(u'\xDCFF') != Text::npos) found = EntryName(0);
+    if (EntryName(0).find(u'\xDCFF') != Text::npos && EntryId(0, id) != 0)
+      found = EntryListedName(0);
   }
-  ASSERT_FALSE(found.empty());
-  EXPECT_EQ(RemoveFile(TextFromBytes(root_) + kPathSeparator + found, IdOf("bad\xFF.txt")),
-            kRemovedFile);
+  ASSERT_FALSE(found.name.empty());
+  EXPECT_EQ(RemoveFile(found, id), kRemovedFile);
   EXPECT_FALSE(Exists("bad\xFF.txt"));
   EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
 }
@@ -337,12 +344,12 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
       {".", 0},     {"linked", 1},      {"linked.2", 2},   {"held", 0},
   };
   for (const auto& c : cases) {
-    const FileId id = IdOf("dir/" + c.name);
-    EXPECT_EQ(RemoveFile(PathText("dir/" + c.name), id), c.expected) << c.name;
+    const Listing listed = Listed("dir/" + c.name);
+    EXPECT_EQ(RemoveFile(listed.name, listed.id), c.expected) << c.name;
     EXPECT_EQ(Exists("dir/" + c.name), c.expected == 0 && c.name != "missing") << c.name;
   }
   EXPECT_TRUE(Exists("outside"));
-  EXPECT_EQ(RemoveFile(u"", FileId{}), 0);
+  EXPECT_EQ(RemoveFile(ListedName{}, FileId{}), 0);
   close(held);
 }
 
@@ -366,22 +373,18 @@ TEST(FileIdentityTest, HandleAndThenChangeTimeStandInForAMissingBirthTime) {
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {
-  const struct {
-    std::string scanned, joiner;  // directory text of the scan, what precedes the name
-  } cases[] = {{"a", "/"}, {"a/", "/"}, {"a/", ""}};
-  for (const auto& c : cases) {
+  for (const std::string scanned : {"a", "a/"}) {  // directory text of the scan
     MakeDir("a");
     MakeDir("other");
     Write("a/victim");
     Write("other/victim");
-    ASSERT_EQ(ScanNames(PathText(c.scanned), u"victim"), Names{"victim"});
-    const FileId id = IdOf("a/victim");
+    const Listing listed = Listed(scanned + "/victim");
+    ASSERT_EQ(BytesFromText(Text(listed.name.name)), "victim");
     ASSERT_EQ(rename(Path("a").c_str(), Path("a.old").c_str()), 0);
     Link(Path("other"), "a");
-    EXPECT_EQ(RemoveFile(PathText(c.scanned + c.joiner + "victim"), id), kRemovedFile)
-        << c.scanned << c.joiner;
-    EXPECT_TRUE(Exists("other/victim")) << c.scanned << c.joiner;
-    EXPECT_FALSE(Exists("a.old/victim")) << c.scanned << c.joiner;
+    EXPECT_EQ(RemoveFile(listed.name, listed.id), kRemovedFile) << scanned;
+    EXPECT_TRUE(Exists("other/victim")) << scanned;
+    EXPECT_FALSE(Exists("a.old/victim")) << scanned;
     CloseAllScans();
     fs::remove_all(Path("a.old"));
     fs::remove_all(Path("other"));
@@ -416,7 +419,19 @@ int StatxWithFakes(int dirFd, const char* path, int flags, unsigned mask, struct
 
 // Facts through failing calls: without statx the plain stat answers; a
 // refused or vanished entry, or memory running out, is no candidate and stays.
+// A refused unlinkat or an entry gone since the scan removes nothing.
 TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
+  Write("f", "abc");
+  const Listing gone = Listed("f");
+  FileSystemCallTable().unlinkat = [](int, const char*, int) {
+    errno = EPERM;
+    return -1;
+  };
+  EXPECT_EQ(RemoveFile(gone.name, gone.id), 0);
+  EXPECT_TRUE(Exists("f"));
+  FileSystemCallTable() = SystemFileSystemCalls();
+  ASSERT_EQ(unlink(Path("f").c_str()), 0);
+  EXPECT_EQ(RemoveFile(gone.name, gone.id), 0);
   Write("f", "abc");
   const FileId listed = IdOf("f");
   static int error;
@@ -432,7 +447,7 @@ TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
     FileId id = listed;
     EXPECT_EQ(EntrySize(0), e == ENOSYS ? 3 : 0) << e;
     EXPECT_EQ(EntryId(0, id), e == ENOSYS ? 1 : 0) << e;
-    EXPECT_EQ(RemoveFile(PathText("f"), id), e == ENOSYS ? kRemovedFile : 0) << e;
+    EXPECT_EQ(RemoveFile(EntryListedName(0), id), e == ENOSYS ? kRemovedFile : 0) << e;
   }
   FileSystemCallTable().readdir = [](DIR*) -> dirent* { throw std::bad_alloc(); };
   EXPECT_EQ(OpenScan(0, TextFromBytes(root_), u"*"), 0);
@@ -454,7 +469,8 @@ TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
   FileSystemCallTable().openat = OpenWithFakes;
   EXPECT_EQ(PathSize(PathText("proc/7/fd")), kDirectorySize);
   EXPECT_GT(refused, 0);
-  EXPECT_EQ(RemoveFile(PathText("f"), IdOf("f")), 0);
+  const Listing held = Listed("f");
+  EXPECT_EQ(RemoveFile(held.name, held.id), 0);
   EXPECT_TRUE(Exists("f"));
 }
 
@@ -496,7 +512,8 @@ TEST_F(FileSystemTest, ForeignFileSystemIsTrustedForNothing) {
   EXPECT_EQ(IdOf("mnt.log"), FileId{});  // no candidate
   EXPECT_EQ(PathSize(PathText("sub/*.*")), kNothingThere);
   EXPECT_EQ(PathSize(PathText("sub")), kNothingThere);
-  EXPECT_EQ(IsLinkToDirectory(PathText("tosub"), IdOf("tosub")), 0);
+  const Listing tosub = Listed("tosub");
+  EXPECT_EQ(IsLinkToDirectory(tosub.name, tosub.id), 0);
   foreignInodes.clear();
 }
 

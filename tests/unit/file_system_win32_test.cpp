@@ -306,38 +306,37 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
   MakeDirectory(u"sub");
   // The identities a scan of the directory lists; the scan keeps its handle.
   std::map<Text, FileId> ids;
+  intptr_t kept = -1;
   ASSERT_NE(OpenScan(0, root_, u"*"), 0);
   while (NextEntry(0) != 0) {
     FileId id;
     ASSERT_EQ(EntryId(0, id), 1);
     ids[EntryName(0)] = id;
+    kept = EntryListedName(0).directory;
   }
   CloseScan(0);
   const struct {
-    Text target;
+    Text name;
     FileId id;
     int result;
     bool remains;
   } cases[] = {
-      {Path(u"plain.txt"), ids[u"plain.txt"], kRemovedFile, false},
-      // A directory text the scan wasn't given is opened for this call alone.
-      {root_ + u"\\\\hidden.txt", ids[u"hidden.txt"], kRemovedFile, false},
+      {u"plain.txt", ids[u"plain.txt"], kRemovedFile, false},
+      {u"hidden.txt", ids[u"hidden.txt"], kRemovedFile, false},
       // Only the last name of a file frees it.
-      {Path(u"linked.txt"), ids[u"linked.txt"], kRemovedName, false},
-      {Path(u"linked2.txt"), ids[u"linked2.txt"], kRemovedFile, false},
-      {Path(u"locked.txt"), ids[u"locked.txt"], 0, true},
-      {Path(u"sub"), ids[u"sub"], 0, true},
-      {Path(u"missing.txt"), ids[u"plain.txt"], 0, false},
-      {u"", FileId{}, 0, false},
+      {u"linked.txt", ids[u"linked.txt"], kRemovedName, false},
+      {u"linked2.txt", ids[u"linked2.txt"], kRemovedFile, false},
+      {u"locked.txt", ids[u"locked.txt"], 0, true},
+      {u"sub", ids[u"sub"], 0, true},
+      {u"missing.txt", ids[u"plain.txt"], 0, false},
   };
   for (const auto& c : cases) {
-    const std::string label(c.target.begin(), c.target.end());
-    EXPECT_EQ(RemoveFile(c.target, c.id), c.result) << label;
-    if (!c.target.empty()) {
-      EXPECT_EQ(GetFileAttributesW(AsWide(c.target)) != INVALID_FILE_ATTRIBUTES, c.remains)
-          << label;
-    }
+    const std::string label(c.name.begin(), c.name.end());
+    EXPECT_EQ(RemoveFile(ListedName{kept, c.name}, c.id), c.result) << label;
+    EXPECT_EQ(GetFileAttributesW(AsWide(Path(c.name))) != INVALID_FILE_ATTRIBUTES, c.remains)
+        << label;
   }
+  EXPECT_EQ(RemoveFile(ListedName{}, FileId{}), 0);
 }
 
 // Records as the system lists them: several to a buffer, chained by
@@ -462,11 +461,12 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     FileId id;
     ASSERT_NE(OpenScan(0, root_, u"f.txt"), 0);
     ASSERT_TRUE(NextEntry(0) != 0 && EntryId(0, id) != 0);
+    const ListedName listed = EntryListedName(0);
     CloseScan(0);
     high = c.high;
     answer = c.answer;
     const std::string label = std::to_string(&c - cases);
-    EXPECT_EQ(RemoveFile(Path(u"f.txt"), id), c.result) << label;
+    EXPECT_EQ(RemoveFile(listed, id), c.result) << label;
     EXPECT_EQ(dispositionCalls, c.dispositionCalls) << label;
     EXPECT_EQ(plainCalls, c.plainCalls) << label;
     EXPECT_EQ(GetFileAttributesW(AsWide(Path(u"f.txt"))) == INVALID_FILE_ATTRIBUTES, c.result != 0)
