@@ -50,6 +50,15 @@ size_t UnitsStartedBy(char byte) {
   return value >= 0xF0 ? 2 : 1;
 }
 
+// Appends what ShownText makes of the text, without a copy of its own.
+void AppendShown(Text& held, const Text& text) {
+  const size_t start = held.size();
+  held += text;
+  for (size_t i = start; i < held.size(); ++i) {
+    if (IsControl(held[i])) held[i] = u'?';
+  }
+}
+
 OutputLines& Output();
 
 // Held text still goes out when the run ends after a Write.
@@ -118,9 +127,8 @@ Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
   return shown;
 }
 
-std::string Utf16leBytes(const char16_t* units, size_t count) {
-  std::string bytes;
-  bytes.reserve(count * 2);
+void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes) {
+  bytes.reserve(bytes.size() + count * 2);
   for (size_t i = 0; i < count; ++i) {
     const char16_t unit = units[i];
     if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
@@ -129,10 +137,9 @@ std::string Utf16leBytes(const char16_t* units, size_t count) {
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
       AppendUnitBytes(bytes, kReplacement);
     } else {
-      AppendUnitBytes(bytes, unit);
+      AppendUnitBytes(bytes, IsLayoutCharacter(unit) ? u'?' : unit);
     }
   }
-  return bytes;
 }
 
 Text ConsoleAnswer(Text line) {
@@ -148,7 +155,7 @@ OutputLines::OutputLines(Sink sink, bool immediate)
 void OutputLines::Write(const Text& text) {
   if (text.empty()) return;
   try {
-    held_ += ShownText(text);
+    AppendShown(held_, text);
   } catch (const std::bad_alloc&) {
     held_.clear();
     return;
@@ -158,7 +165,7 @@ void OutputLines::Write(const Text& text) {
 
 void OutputLines::WriteLine(const Text& text) {
   try {
-    held_ += ShownText(text);
+    AppendShown(held_, text);
     held_ += u"\r\n";
   } catch (const std::bad_alloc&) {
     held_.clear();
