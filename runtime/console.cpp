@@ -37,9 +37,11 @@ bool IsLowSurrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-void AppendUnitBytes(std::string& bytes, char16_t unit) {
-  bytes.push_back(static_cast<char>(unit & 0xFF));
-  bytes.push_back(static_cast<char>(unit >> 8));
+// Writes the unit's two bytes, low byte first; answers where the next go.
+char* StoreUnit(char* out, char16_t unit) {
+  out[0] = static_cast<char>(unit & 0xFF);
+  out[1] = static_cast<char>(unit >> 8);
+  return out + 2;
 }
 
 // Units that a UTF-8 byte adds to the decoded line: continuation bytes add
@@ -128,17 +130,23 @@ Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
 }
 
 void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes) {
-  bytes.reserve(bytes.size() + count * 2);
+  // Every unit becomes two bytes (a kept pair four), so the room is known.
+  const size_t start = bytes.size();
+  bytes.resize(start + count * 2);
+  char* out = bytes.data() + start;
   for (size_t i = 0; i < count; ++i) {
-    const char16_t unit = units[i];
-    if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
-      AppendUnitBytes(bytes, unit);
-      AppendUnitBytes(bytes, units[++i]);
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      AppendUnitBytes(bytes, kReplacement);
-    } else {
-      AppendUnitBytes(bytes, IsLayoutCharacter(unit) ? u'?' : unit);
+    char16_t unit = units[i];
+    if (unit >= 0x200B) {  // the first layout character; surrogates lie above
+      if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
+        out = StoreUnit(out, unit);
+        unit = units[++i];
+      } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+        unit = kReplacement;
+      } else if (IsLayoutCharacter(unit)) {
+        unit = u'?';
+      }
     }
+    out = StoreUnit(out, unit);
   }
 }
 
