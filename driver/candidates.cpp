@@ -63,7 +63,8 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
   CompilePattern(kNamePattern, settings.nameExpression);
   Text name;  // kept from one entry to the next
   while (FileEntry* entry = ListNext(list)) {
-    name.assign(entry->listed.name);
+    name.clear();
+    AppendNameText(entry->listed.name, name);
     if (MatchPattern(kNamePattern, name) == 0) ListRemoveCurrent(list);
   }
   if (const int64_t costly = PatternLimitHits(kNamePattern); costly > 0) {

@@ -18,6 +18,9 @@ constexpr SizeUnit kSizeUnits[] = {
     {1, u" B"},
 };
 
+// The simulation's mark, made once: a million lines cost no text each.
+const Text kSimulationMark = u"(Simulation!)";
+
 // Asks for a confirmation; true when the answer starts with J or Y in either
 // case.
 bool Confirmed() {
@@ -48,10 +51,12 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   Text line;  // kept from one file to the next: a million files cost no allocation each
   while (FileEntry* entry = ListNext(list)) {
-    line.assign(u"Datei ").append(entry->listed.name).append(u" wird gelöscht. ");
+    line.assign(u"Datei ");
+    AppendNameText(entry->listed.name, line);  // the one conversion of the name
+    line.append(u" wird gelöscht. ");
     Write(line);
     if (settings.deleteMode != 1) {
-      WriteLine(u"(Simulation!)");
+      WriteLine(kSimulationMark);
     } else if (settings.batchMode == 1 || Confirmed()) {
       // A file deleted now might never be named in the log.
       if (OutputFailed()) break;

@@ -37,9 +37,11 @@ bool IsLowSurrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-void AppendUnitBytes(std::string& bytes, char16_t unit) {
-  bytes.push_back(static_cast<char>(unit & 0xFF));
-  bytes.push_back(static_cast<char>(unit >> 8));
+// Writes the unit's two bytes, low byte first; answers where the next go.
+char* StoreUnit(char* out, char16_t unit) {
+  out[0] = static_cast<char>(unit & 0xFF);
+  out[1] = static_cast<char>(unit >> 8);
+  return out + 2;
 }
 
 // Units that a UTF-8 byte adds to the decoded line: continuation bytes add
@@ -48,6 +50,15 @@ size_t UnitsStartedBy(char byte) {
   const auto value = static_cast<unsigned char>(byte);
   if ((value & 0xC0) == 0x80) return 0;
   return value >= 0xF0 ? 2 : 1;
+}
+
+// Appends what ShownText makes of the text, without a copy of its own.
+void AppendShown(Text& held, const Text& text) {
+  const size_t start = held.size();
+  held += text;
+  for (size_t i = start; i < held.size(); ++i) {
+    if (IsControl(held[i])) held[i] = u'?';
+  }
 }
 
 OutputLines& Output();
@@ -117,21 +128,25 @@ Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
   return shown;
 }
 
-std::string Utf16leBytes(const char16_t* units, size_t count) {
-  std::string bytes;
-  bytes.reserve(count * 2);
+void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes) {
+  // Every unit becomes two bytes (a kept pair four), so the room is known.
+  const size_t start = bytes.size();
+  bytes.resize(start + count * 2);
+  char* out = bytes.data() + start;
   for (size_t i = 0; i < count; ++i) {
-    const char16_t unit = units[i];
-    if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
-      AppendUnitBytes(bytes, unit);
-      AppendUnitBytes(bytes, units[++i]);
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      AppendUnitBytes(bytes, kReplacement);
-    } else {
-      AppendUnitBytes(bytes, unit);
+    char16_t unit = units[i];
+    if (unit >= 0x200B) {  // the first layout character; surrogates lie above
+      if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
+        out = StoreUnit(out, unit);
+        unit = units[++i];
+      } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+        unit = kReplacement;
+      } else if (IsLayoutCharacter(unit)) {
+        unit = u'?';
+      }
     }
+    out = StoreUnit(out, unit);
   }
-  return bytes;
 }
 
 Text ConsoleAnswer(Text line) {
@@ -147,7 +162,7 @@ OutputLines::OutputLines(Sink sink, bool immediate)
 void OutputLines::Write(const Text& text) {
   if (text.empty()) return;
   try {
-    held_ += ShownText(text);
+    AppendShown(held_, text);
   } catch (const std::bad_alloc&) {
     held_.clear();
     return;
@@ -157,7 +172,7 @@ void OutputLines::Write(const Text& text) {
 
 void OutputLines::WriteLine(const Text& text) {
   try {
-    held_ += ShownText(text);
+    AppendShown(held_, text);
     held_ += u"\r\n";
   } catch (const std::bad_alloc&) {
     held_.clear();

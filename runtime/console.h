@@ -71,10 +71,11 @@ Text ShownText(const Text& text);
 // output writes such a unit as U+FFFD.
 Text PosixShownText(const char16_t* units, size_t count, bool terminal);
 
-// UTF-16LE bytes of the units, low byte first. An unpaired surrogate (such
-// as a unit standing for an undecodable name byte) becomes U+FFFD, so the
-// bytes are always valid UTF-16.
-std::string Utf16leBytes(const char16_t* units, size_t count);
+// Appends the UTF-16LE bytes, low byte first, of what redirected output
+// shows of the units (PosixShownText): an unpaired surrogate (such as a unit
+// standing for an undecodable name byte) becomes U+FFFD, so the bytes are
+// always valid UTF-16. One pass, straight into `bytes`.
+void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes);
 
 // A console line holding only Ctrl+Z (U+001A) is the end-of-input marker.
 Text ConsoleAnswer(Text line);

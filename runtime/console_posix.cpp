@@ -149,10 +149,15 @@ bool OutputIsTerminal() {
 
 void WriteText(const char16_t* units, size_t count) {
   if (count == 0) return;
-  const bool terminal = OutputIsTerminal();
-  const Text shown = PosixShownText(units, count, terminal);
-  const std::string bytes =
-      terminal ? BytesFromText(shown) : Utf16leBytes(shown.data(), shown.size());
+  if (OutputIsTerminal()) {
+    const std::string bytes = BytesFromText(PosixShownText(units, count, true));
+    WriteBytes(bytes.data(), bytes.size());
+    return;
+  }
+  // Kept from one line to the next, so a million lines cost no allocation each.
+  static std::string bytes;
+  bytes.clear();
+  AppendRedirectedBytes(units, count, bytes);
   WriteBytes(bytes.data(), bytes.size());
 }
 

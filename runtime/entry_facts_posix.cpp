@@ -73,13 +73,6 @@ EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
 
 }  // namespace
 
-std::string NameBytes(std::u16string_view name) {
-  for (const char16_t unit : name) {
-    if (unit >= 0x80) return BytesFromText(name);
-  }
-  return std::string(name.begin(), name.end());
-}
-
 bool ListNames(int dirFd, const NameSink& onName) {
   const FileSystemCalls& calls = FileSystemCallTable();
   const int reading = calls.openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -97,10 +90,11 @@ bool ListNames(int dirFd, const NameSink& onName) {
   Text name;
   Text upper;
   while (const dirent* entry = calls.readdir(dir)) {
-    DecodeName(entry->d_name, name);
+    const std::string_view bytes(entry->d_name);
+    DecodeName(bytes, name);
     upper = name;
     MapToUpper(upper.data(), upper.size());
-    onName(name, upper, entry->d_type == DT_DIR);
+    onName(bytes, name, upper, entry->d_type == DT_DIR);
   }
   return true;
 }
@@ -144,11 +138,11 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   return EntryFacts{};
 }
 
-EntryFacts ReadFacts(int dirFd, std::u16string_view name, uint64_t device) noexcept {
+EntryFacts ReadListedFacts(int dirFd, const char* name, uint64_t device) noexcept {
   try {
-    return ReadFacts(dirFd, NameBytes(name).c_str(), device);
+    return ReadFacts(dirFd, name, device);
   } catch (const std::bad_alloc&) {
-    return EntryFacts{};  // no memory for the name's bytes
+    return EntryFacts{};  // no memory left to ask
   }
 }
 
@@ -158,7 +152,7 @@ bool RemoveName(int dirFd, const char* name) {
 
 const EntryFacts& FactsOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state) {
   if (!state.factsLoaded) {
-    state.facts = ReadFacts(dirFd, entry.name, device);
+    state.facts = ReadListedFacts(dirFd, entry.name.data(), device);
     state.factsLoaded = true;
   }
   return state.facts;

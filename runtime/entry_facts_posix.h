@@ -29,13 +29,11 @@ struct EntryFacts {
   int64_t change = 0;
 };
 
-// The bytes of a name for a system call.
-std::string NameBytes(std::u16string_view name);
-
-// Hands every name of a directory to `onName(name, upper, directory)`:
-// decoded, its ToUpper copy (both valid during the call only) and whether
-// the listing itself reports a directory.
-using NameSink = std::function<void(const Text& name, const Text& upper, bool directory)>;
+// Hands every name of a directory to `onName(bytes, name, upper, directory)`:
+// as the system spelled it, decoded, its ToUpper copy (all valid during the
+// call only) and whether the listing itself reports a directory.
+using NameSink = std::function<void(std::string_view bytes, const Text& name, const Text& upper,
+                                    bool directory)>;
 
 // Reads the directory once, each name to `onName`. `dirFd` may be an O_PATH
 // descriptor: the directory is opened for reading through it. False when it
@@ -47,8 +45,8 @@ bool ListNames(int dirFd, const NameSink& onName);
 // system another user mounted (a mount point: such a file system is asked
 // nothing, so it can't make the run wait).
 EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device);
-// The same for a name as text; also unknown when no memory is left to ask.
-EntryFacts ReadFacts(int dirFd, std::u16string_view name, uint64_t device) noexcept;
+// The same, also unknown when no memory is left to ask.
+EntryFacts ReadListedFacts(int dirFd, const char* name, uint64_t device) noexcept;
 
 // Removes the name; false when the system refuses.
 bool RemoveName(int dirFd, const char* name);
@@ -57,7 +55,7 @@ bool RemoveName(int dirFd, const char* name);
 // asked, not from readdir: the entry may have been swapped since; only an
 // entry the listing reported as a directory is one without further ado.
 struct EntryView {
-  std::u16string_view name;
+  std::string_view name;  // a NUL follows it
   unsigned char rank;
   bool listedDirectory;
 };

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -58,10 +59,10 @@ struct Scan {
   }
   // The current entry's facts, read at the first question.
   const EntryFacts& Facts() { return FactsOf(dir.fd, dir.device, View(current), state); }
-  // Stops the read-ahead, which reads through the block, and hands the block over.
-  std::unique_ptr<std::u16string> ReleaseNames() {
+  // Stops the read-ahead, which reads through the block, and hands the names over.
+  std::shared_ptr<void> ReleaseNames() {
     prefetch.reset();
-    return std::move(block.names());
+    return block.TakeNames();
   }
 };
 
@@ -124,7 +125,7 @@ void StartPrefetch(Scan& scan) {
       [dir, block](size_t index, EntryFacts& facts) {
         const ScanEntry& entry = block->entry(index);
         if (entry.rank != 2 || entry.listedDirectory) return false;
-        facts = ReadFacts(dir.fd, block->Name(index), dir.device);
+        facts = ReadListedFacts(dir.fd, block->Name(index).data(), dir.device);
         return facts.known;
       },
       FileSystemCallTable().startThread);
@@ -142,27 +143,23 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
   if (dir.fd < 0) return kNothingThere;
   bool found = false;
   bool firstDirectory = false;
-  Text firstName;
-  Text firstUpper;
+  std::string first;
   NameTest test(pattern);
-  ListNames(dir.fd, [&](const Text& name, const Text& upper, bool listedDirectory) {
-    if (!test.Matches(name, upper)) return;
-    if (found &&
-        !ComesBefore(DotRank(name), upper, name, DotRank(firstName), firstUpper, firstName)) {
-      return;
-    }
-    firstName = name;
-    firstUpper = upper;
-    firstDirectory = listedDirectory;
-    found = true;
-  });
+  ListNames(dir.fd,
+            [&](std::string_view bytes, const Text& name, const Text& upper, bool listedDirectory) {
+              if (!test.Matches(name, upper)) return;
+              if (found && !ComesBefore(DotRank(bytes), bytes, DotRank(first), first)) return;
+              first.assign(bytes);
+              firstDirectory = listedDirectory;
+              found = true;
+            });
   if (!found) return kNothingThere;
-  const EntryView first{firstName, DotRank(firstName), firstDirectory};
+  const EntryView entry{first, DotRank(first), firstDirectory};
   EntryState state;
-  if (TypeOf(dir.fd, dir.device, first, state) == kDirectoryType) return kDirectorySize;
-  const EntryFacts& facts = FactsOf(dir.fd, dir.device, first, state);
+  if (TypeOf(dir.fd, dir.device, entry, state) == kDirectoryType) return kDirectorySize;
+  const EntryFacts& facts = FactsOf(dir.fd, dir.device, entry, state);
   if (!facts.known) return kNothingThere;
-  if (facts.id.link && LinkLeadsToDirectory(dir.fd, NameBytes(firstName).c_str(), dir.device))
+  if (facts.id.link && LinkLeadsToDirectory(dir.fd, first.c_str(), dir.device))
     return kDirectorySize;
   return facts.size;
 }
@@ -204,17 +201,21 @@ int RemoveEntry(int dirFd, const char* name, const FileId& id) {
   return verdict != 0 && RemoveName(dirFd, name) ? verdict : 0;
 }
 
-// What `act(directoryFd, name)` answers for a listed name, the name as bytes
-// for the system call; 0 when it names no entry of an open directory (a name
-// holding '/' or NUL never came from a listing), `noMemory` when memory runs
-// out.
+// What `act(directoryFd, name)` answers for a listed name, its bytes ended by
+// a NUL for the system call; 0 when it names no entry of an open directory
+// (a name holding '/' or NUL, or longer than a name can be, was never
+// listed), `noMemory` when memory runs out.
 template <typename Act>
 int OnListedName(const ListedName& listed, int noMemory, Act act) noexcept {
-  if (listed.directory < 0 || listed.name.empty()) return 0;
+  char name[NAME_MAX + 1];
+  if (listed.directory < 0 || listed.name.empty() || listed.name.size() > NAME_MAX ||
+      listed.name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+    return 0;
+  }
+  std::memcpy(name, listed.name.data(), listed.name.size());
+  name[listed.name.size()] = '\0';
   try {
-    const std::string bytes = NameBytes(listed.name);
-    if (bytes.find_first_of(std::string_view("/\0", 2)) != std::string::npos) return 0;
-    return act(static_cast<int>(listed.directory), bytes.c_str());
+    return act(static_cast<int>(listed.directory), name);
   } catch (const std::bad_alloc&) {
     return noMemory;
   }
@@ -224,9 +225,10 @@ int OnListedName(const ListedName& listed, int noMemory, Act act) noexcept {
 bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
   NameTest test(pattern);
   bool fits = true;
-  const bool listed = ListNames(dirFd, [&](const Text& name, const Text& upper, bool directory) {
-    if (test.Matches(name, upper) && !scan.block.Add(name, upper, directory)) fits = false;
-  });
+  const bool listed = ListNames(
+      dirFd, [&](std::string_view bytes, const Text& name, const Text& upper, bool directory) {
+        if (test.Matches(name, upper) && !scan.block.Add(bytes, directory)) fits = false;
+      });
   if (!listed) return false;
   if (!fits) {
     TheRegistry().lostEntries = true;
@@ -301,7 +303,7 @@ int EntryType(int number) noexcept {
 
 Text EntryName(int number) noexcept {
   try {
-    return Text(EntryListedName(number).name);
+    return NameText(EntryListedName(number).name);
   } catch (const std::bad_alloc&) {
     return Text();
   }

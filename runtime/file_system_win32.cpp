@@ -38,7 +38,7 @@ struct Scan {
   ListedEntry entry;
   // The listing keeps only its current entry: the names handed out are
   // copies the registry keeps, none are the scan's.
-  std::unique_ptr<std::u16string> ReleaseNames() { return nullptr; }
+  std::shared_ptr<void> ReleaseNames() { return nullptr; }
 };
 
 // A directory text scanned again gets a handle of its own, as the listing's

@@ -4,7 +4,9 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include "runtime/native_name.h"
 #include "runtime/text.h"
+#include "runtime/unicode.h"
 
 namespace {
 
@@ -47,4 +49,24 @@ void SplitUserPath(const Text& path, Text& directory, Text& file) {
   const size_t cut = slash == Text::npos ? 0 : slash + 1;
   directory = path.substr(0, cut);
   file = path.substr(cut);
+}
+
+void AppendNameText(NativeName name, Text& text) {
+  for (const char byte : name) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      text += TextFromBytes(name);
+      return;
+    }
+  }
+  text.append(name.begin(), name.end());  // plain ASCII needs no decoder
+}
+
+Text NameText(NativeName name) {
+  Text text;
+  AppendNameText(name, text);
+  return text;
+}
+
+std::string NativeNameOf(const Text& text) {
+  return BytesFromText(text);
 }

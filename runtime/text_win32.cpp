@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "runtime/native_name.h"
 #include "runtime/text.h"
 
 namespace {
@@ -84,4 +85,16 @@ void SplitUserPath(const Text& path, Text& directory, Text& file) {
     file = body.substr(cut);
   }
   SplitDrivePrefix(directory, file);
+}
+
+void AppendNameText(NativeName name, Text& text) {
+  text += name;
+}
+
+Text NameText(NativeName name) {
+  return Text(name);
+}
+
+std::u16string NativeNameOf(const Text& text) {
+  return text;
 }

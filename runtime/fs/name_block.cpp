@@ -3,20 +3,58 @@
 #include <algorithm>
 #include <cstring>
 
+#include "runtime/unicode.h"
 #include "runtime/wildcard.h"
 
-unsigned char DotRank(std::u16string_view name) {
-  if (name == u".") return 0;
-  if (name == u"..") return 1;
-  return 2;
+namespace {
+
+unsigned char AsciiUpper(unsigned char byte) {
+  return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 32) : byte;
 }
 
-bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string_view nameA,
-                 unsigned char rankB, std::u16string_view upperB, std::u16string_view nameB) {
-  if (rankA != rankB) return rankA < rankB;
+// The order of ComesBefore for names of one rank, from their decoded units.
+bool DecodedComesBefore(std::string_view a, std::string_view b) {
+  const Text nameA = TextFromBytes(a);
+  const Text nameB = TextFromBytes(b);
+  Text upperA = nameA;
+  Text upperB = nameB;
+  MapToUpper(upperA.data(), upperA.size());
+  MapToUpper(upperB.data(), upperB.size());
   const int byUpper = upperA.compare(upperB);
   if (byUpper != 0) return byUpper < 0;
   return nameA < nameB;
+}
+
+}  // namespace
+
+unsigned char DotRank(std::string_view name) {
+  if (name == ".") return 0;
+  if (name == "..") return 1;
+  return 2;
+}
+
+bool ComesBefore(unsigned char rankA, std::string_view a, unsigned char rankB, std::string_view b) {
+  if (rankA != rankB) return rankA < rankB;
+  const size_t common = std::min(a.size(), b.size());
+  size_t i = 0;
+  // Equal ASCII bytes are equal units and keys: skip them eight at a time.
+  constexpr uint64_t kHighBits = 0x8080808080808080u;
+  for (uint64_t x, y; i + 8 <= common; i += 8) {
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y || (x & kHighBits) != 0) break;
+  }
+  for (; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    // Beyond ASCII, bytes are no units: decode both from here (rare, and it
+    // costs no storage). The ASCII before decodes the same on both sides.
+    if ((x | y) >= 0x80) return DecodedComesBefore(a.substr(i), b.substr(i));
+    if (AsciiUpper(x) != AsciiUpper(y)) return AsciiUpper(x) < AsciiUpper(y);
+  }
+  // One key is a prefix of the other, whose rest has at least one more unit.
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;  // plain ASCII of one length: bytes compare as units do
 }
 
 NameTest::NameTest(const Text& pattern)
@@ -29,27 +67,32 @@ bool NameTest::Matches(const Text& name, const Text& upper) {
   return WildcardMatchKeys(pattern_, key_);
 }
 
-bool NameBlock::Add(const Text& name, const Text& upper, bool directory) {
-  std::u16string& names = *names_;
-  if (names.size() + name.size() > UINT32_MAX) return false;
-  entries_.push_back({static_cast<uint32_t>(names.size()), static_cast<uint16_t>(name.size()),
-                      DotRank(name), directory});
-  names += name;
-  for (const char16_t unit : upper) keys_.push_back(static_cast<char16_t>(unit << 8 | unit >> 8));
+NameBlock::NameBlock() : chunks_(std::make_shared<Chunks>()) {}
+
+bool NameBlock::Add(std::string_view name, bool directory) {
+  Chunks& chunks = *chunks_;
+  const size_t room = name.size() + 1;  // the name and its NUL
+  if (room > kChunkMask + 1) return false;
+  if (chunks.empty() || used_ + room > kChunkMask + 1) {
+    if (chunks.size() > (UINT32_MAX >> kChunkBits)) return false;
+    chunks.push_back(std::make_unique_for_overwrite<char[]>(kChunkMask + 1));
+    used_ = 0;
+  }
+  const uint32_t offset = static_cast<uint32_t>((chunks.size() - 1) << kChunkBits) + used_;
+  entries_.push_back({offset, static_cast<uint16_t>(name.size()), DotRank(name), directory});
+  char* at = chunks.back().get() + used_;
+  std::memcpy(at, name.data(), name.size());
+  at[name.size()] = '\0';
+  used_ += static_cast<uint32_t>(room);
   return true;
 }
 
 void NameBlock::Sort() {
-  const char16_t* key = keys_.data();
-  const std::u16string_view name = *names_;
-  std::sort(entries_.begin(), entries_.end(), [key, name](const ScanEntry& a, const ScanEntry& b) {
-    // The order of ComesBefore.
-    if (a.rank != b.rank) return a.rank < b.rank;
-    const size_t common = std::min(a.length, b.length) * sizeof(char16_t);
-    const int byKey = std::memcmp(key + a.offset, key + b.offset, common);
-    if (byKey != 0) return byKey < 0;
-    if (a.length != b.length) return a.length < b.length;
-    return name.substr(a.offset, a.length) < name.substr(b.offset, b.length);
+  const auto name = [chunks = chunks_->data()](const ScanEntry& at) {
+    return std::string_view(chunks[at.offset >> kChunkBits].get() + (at.offset & kChunkMask),
+                            at.length);
+  };
+  std::sort(entries_.begin(), entries_.end(), [&name](const ScanEntry& a, const ScanEntry& b) {
+    return ComesBefore(a.rank, name(a), b.rank, name(b));
   });
-  std::u16string().swap(keys_);
 }

@@ -10,20 +10,22 @@
 
 #include "runtime/text.h"
 
-// One name the pattern matched: where its code units stand in the name block.
+// One name the pattern matched: where its bytes stand in the name block.
 struct ScanEntry {
   uint32_t offset;
-  uint16_t length;       // a name has at most 255 bytes, so at most 255 units
+  uint16_t length;       // a name has at most 255 bytes
   unsigned char rank;    // 0 for ".", 1 for "..", 2 for every other name
   bool listedDirectory;  // the listing itself reported a directory
 };
 
-unsigned char DotRank(std::u16string_view name);
+unsigned char DotRank(std::string_view name);
 
-// "." and ".." first, then ascending upper-cased units; the original name
-// breaks ties so that the order is total.
-bool ComesBefore(unsigned char rankA, std::u16string_view upperA, std::u16string_view nameA,
-                 unsigned char rankB, std::u16string_view upperB, std::u16string_view nameB);
+// "." and ".." first, then ascending upper-cased UTF-16 units of the decoded
+// names; the decoded names themselves break ties, so that the order is
+// total. The keys are computed as the names are compared (plain ASCII
+// byte by byte), never stored.
+bool ComesBefore(unsigned char rankA, std::string_view nameA, unsigned char rankB,
+                 std::string_view nameB);
 
 // Whether a name is one the scan's pattern asks for. A pattern without "*"
 // or "?" names one file exactly, letter case included, where the platform's
@@ -42,29 +44,36 @@ class NameTest {
   Text key_;
 };
 
-// Every matched name of a scan, back to back in one block, and the entries
-// in the scan's order once Sort has run.
+// Every matched name of a scan as the system spelled it, each once, in
+// chunks that never move (views into them stay valid and no chunk is ever
+// copied), and the entries in the scan's order once Sort has run.
 class NameBlock {
  public:
+  NameBlock();
   // False when the block can hold no more names. `directory`: the listing
   // reported the entry as a directory.
-  bool Add(const Text& name, const Text& upper, bool directory = false);
-  // Puts the entries in the order of ComesBefore and drops the sort keys.
+  bool Add(std::string_view name, bool directory = false);
+  // Puts the entries in the order of ComesBefore.
   void Sort();
 
   size_t size() const { return entries_.size(); }
   const ScanEntry& entry(size_t index) const { return entries_[index]; }
-  std::u16string_view Name(size_t index) const {
-    return std::u16string_view(*names_).substr(entries_[index].offset, entries_[index].length);
+  // The name's bytes; a NUL follows them in the block, so that data() is
+  // the name as a system call takes it.
+  std::string_view Name(size_t index) const { return NameOf(entries_[index]); }
+  std::string_view NameOf(const ScanEntry& at) const {
+    return std::string_view((*chunks_)[at.offset >> kChunkBits].get() + (at.offset & kChunkMask),
+                            at.length);
   }
-  // The block itself, on the heap so that views into it stay valid wherever
-  // the scan moves; taken by whoever keeps it after the scan ends.
-  std::unique_ptr<std::u16string>& names() { return names_; }
+  // The storage of the names, for whoever keeps them after the scan ends.
+  std::shared_ptr<void> TakeNames() { return std::move(chunks_); }
 
  private:
-  std::unique_ptr<std::u16string> names_ = std::make_unique<std::u16string>();
+  static constexpr unsigned kChunkBits = 16;  // 64 KiB chunks
+  static constexpr uint32_t kChunkMask = (1u << kChunkBits) - 1;
+  using Chunks = std::vector<std::unique_ptr<char[]>>;
+
+  std::shared_ptr<Chunks> chunks_;
+  uint32_t used_ = 0;  // bytes taken of the last chunk
   std::vector<ScanEntry> entries_;
-  // The upper-cased names in the layout of the block, each unit's high byte
-  // first, so that comparing their bytes (memcmp) compares the units as numbers.
-  std::u16string keys_;
 };

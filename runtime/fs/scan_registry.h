@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-// `Scan` must offer ReleaseNames(): the block its name views point into
+// `Scan` must offer ReleaseNames(): the storage its name views point into
 // (nullptr when it has none), taken when the scan ends. `Key` is the
 // platform's directory text, `Handle` its open directory.
 template <typename Scan, typename Key, typename Handle>
@@ -36,20 +36,19 @@ class ScanRegistry {
 
   // Puts `scan` under `number` (replacing one there) and answers where it now
   // stays; throws std::bad_alloc without memory.
-  Scan& Store(int number, Scan&& scan) { return scans_[number] = std::move(scan); }
+  Scan& Store(int number, Scan&& scan) {
+    retiredNames_.reserve(retiredNames_.size() + scans_.size() + 1);
+    return scans_[number] = std::move(scan);
+  }
 
   // Ends the scan under `number`; the names it handed out stay valid until
-  // Clear. Without memory to keep them its block is left allocated: a view
-  // into it must never dangle.
+  // Clear.
   void Retire(int number) noexcept {
     const auto found = scans_.find(number);
     if (found == scans_.end()) return;
-    std::unique_ptr<std::u16string> names = found->second.ReleaseNames();
-    try {
-      if (names != nullptr && !names->empty()) keptNames_.push_back(std::move(names));
-    } catch (const std::bad_alloc&) {
-      static_cast<void>(names.release());
-    }
+    // Store made room for it: keeping the names needs no memory now.
+    std::shared_ptr<void> names = found->second.ReleaseNames();
+    if (names != nullptr) retiredNames_.push_back(std::move(names));
     scans_.erase(found);
   }
 
@@ -104,6 +103,7 @@ class ScanRegistry {
     kept_.clear();
     retiredHandles_.clear();
     keptNames_.clear();
+    retiredNames_.clear();
     tail_ = nullptr;
     tailFree_ = 0;
   }
@@ -118,7 +118,8 @@ class ScanRegistry {
   std::map<int, Scan> scans_;
   std::map<Key, Handle, std::less<>> kept_;
   std::vector<Handle> retiredHandles_;
-  // Blocks of ended scans and of KeepName: callers may still hold views.
+  // Names of ended scans and blocks of KeepName: callers may still hold views.
+  std::vector<std::shared_ptr<void>> retiredNames_;
   std::vector<std::unique_ptr<std::u16string>> keptNames_;
   char16_t* tail_ = nullptr;  // free units of the last KeepName block
   size_t tailFree_ = 0;

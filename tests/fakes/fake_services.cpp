@@ -167,10 +167,10 @@ Text EntryName(int) noexcept {
   return fake::state.scan.current != nullptr ? fake::state.scan.current->name : Text();
 }
 ListedName EntryListedName(int number) noexcept {
-  // Copies that outlive the entries, which RemoveFile erases.
-  static std::deque<Text> kept;
+  // Copies in the platform's form that outlive the entries, which RemoveFile erases.
+  static std::deque<std::basic_string<NameUnit>> kept;
   if (fake::state.scan.current == nullptr) return ListedName{};
-  kept.push_back(EntryName(number));
+  kept.push_back(NativeNameOf(EntryName(number)));
   return ListedName{fake::kOpenDirectory, kept.back()};
 }
 int64_t EntrySize(int) noexcept {
@@ -201,21 +201,22 @@ namespace {
 std::vector<fake::Entry>::iterator Named(const ListedName& listed) {
   auto& entries = directory().entries;
   if (listed.directory != fake::kOpenDirectory) return entries.end();
+  const Text name = NameText(listed.name);
   return std::find_if(entries.begin(), entries.end(),
-                      [&](const fake::Entry& entry) { return entry.name == listed.name; });
+                      [&](const fake::Entry& entry) { return entry.name == name; });
 }
 
 }  // namespace
 
 int IsLinkToDirectory(const ListedName& listed, const FileId&) noexcept {
-  fake::linksExamined().emplace_back(listed.name);
+  fake::linksExamined().push_back(NameText(listed.name));
   const auto it = Named(listed);
   return it != directory().entries.end() && it->linkTo == kDirectoryType ? 1 : 0;
 }
 
 int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
-  fake::removed().emplace_back(listed.name);
-  if (directory().undeletable.count(Text(listed.name)) != 0) return 0;
+  fake::removed().push_back(NameText(listed.name));
+  if (directory().undeletable.count(NameText(listed.name)) != 0) return 0;
   auto& entries = directory().entries;
   const auto it = Named(listed);
   if (it == entries.end()) return 0;
