@@ -72,7 +72,7 @@ Text ShownText(const Text& text);
 Text PosixShownText(const char16_t* units, size_t count, bool terminal);
 
 // Appends the UTF-16LE bytes, low byte first, of what redirected output
-// shows of the units (PosixShownText): an unpaired surrogate (such as a unit
+// shows of the units: an unpaired surrogate (such as a unit
 // standing for an undecodable name byte) becomes U+FFFD, so the bytes are
 // always valid UTF-16. One pass, straight into `bytes`.
 void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes);
