@@ -57,7 +57,7 @@ void AppendShown(Text& held, const Text& text) {
   const size_t start = held.size();
   held += text;
   for (size_t i = start; i < held.size(); ++i) {
-    if (IsControl(held[i])) held[i] = u'?';
+    if (IsControl(held[i]) || IsLayoutCharacter(held[i])) held[i] = u'?';
   }
 }
 
@@ -108,10 +108,8 @@ void RunCloseRoutine() {
 }
 
 Text ShownText(const Text& text) {
-  Text shown = text;
-  for (char16_t& unit : shown) {
-    if (IsControl(unit)) unit = u'?';
-  }
+  Text shown;
+  AppendShown(shown, text);
   return shown;
 }
 
@@ -121,8 +119,7 @@ Text PosixShownText(const char16_t* units, size_t count, bool terminal) {
     char16_t& unit = shown[i];
     if (IsHighSurrogate(unit) && i + 1 < shown.size() && IsLowSurrogate(shown[i + 1])) {
       ++i;  // a pair: one character beyond U+FFFF
-    } else if (IsLayoutCharacter(unit) ||
-               (terminal && (IsHighSurrogate(unit) || IsLowSurrogate(unit)))) {
+    } else if (terminal && (IsHighSurrogate(unit) || IsLowSurrogate(unit))) {
       unit = u'?';
     }
   }
@@ -136,14 +133,12 @@ void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& byt
   char* out = bytes.data() + start;
   for (size_t i = 0; i < count; ++i) {
     char16_t unit = units[i];
-    if (unit >= 0x200B) {  // the first layout character; surrogates lie above
+    if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate
       if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
         out = StoreUnit(out, unit);
         unit = units[++i];
-      } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      } else {
         unit = kReplacement;
-      } else if (IsLayoutCharacter(unit)) {
-        unit = u'?';
       }
     }
     out = StoreUnit(out, unit);

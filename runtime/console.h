@@ -57,22 +57,22 @@ void NoteOutputFailure();
 // writes what Write still holds.
 Text ReadAnswer();
 
-// The text as it is shown: every control character (U+0000 to U+001F,
-// U+007F, U+0080 to U+009F) becomes "?", so no name can start a line of its
-// own or drive a terminal.
+// The text as it is shown on both builds: every control character (U+0000 to
+// U+001F, U+007F, U+0080 to U+009F), bidirectional control (U+202A to U+202E,
+// U+2066 to U+2069), zero-width character (U+200B to U+200F, U+2060, U+FEFF)
+// and line or paragraph separator (U+2028, U+2029) becomes "?", so no name can
+// start a line of its own, drive a terminal, or reorder or split the tool's
+// lines.
 Text ShownText(const Text& text);
 
-// What the POSIX build writes of the units: besides what ShownText changes,
-// bidirectional controls (U+202A to U+202E, U+2066 to U+2069), zero-width
-// characters (U+200B to U+200F, U+2060, U+FEFF) and the line and paragraph
-// separators (U+2028, U+2029) become "?", so a name can't reorder or split the
-// tool's lines; on a terminal so does a unit standing for an undecodable name
-// byte, which would go out as that raw byte (0x9B starts an escape sequence
-// on an 8-bit terminal). Redirected output writes such a unit as U+FFFD.
+// What the POSIX build writes of the units: on a terminal, a unit standing
+// for an undecodable name byte becomes "?", as it would go out as that raw
+// byte (0x9B starts an escape sequence on an 8-bit terminal). Redirected
+// output writes such a unit as U+FFFD.
 Text PosixShownText(const char16_t* units, size_t count, bool terminal);
 
 // Appends the UTF-16LE bytes, low byte first, of what redirected output
-// shows of the units (PosixShownText): an unpaired surrogate (such as a unit
+// shows of the units: an unpaired surrogate (such as a unit
 // standing for an undecodable name byte) becomes U+FFFD, so the bytes are
 // always valid UTF-16. One pass, straight into `bytes`.
 void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& bytes);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/file_system.h"
 #include "runtime/text.h"
@@ -18,6 +19,21 @@ uint64_t FoldFileId(const FILE_ID_128& id);
 // links) come along.
 bool ReadIdentity(HANDLE handle, FileId& id, DWORD& attributes, DWORD& links);
 
+// What the removals in one directory read of it once: its resolved path in
+// each form, its entries' names without trailing dots and blanks (as hashes),
+// and whether a directory on its path has a twin that differs only in them.
+struct DirectoryFacts {
+  static constexpr int kForms = 3;
+  bool pathRead[kForms] = {};
+  Text path[kForms];  // with a final "\"; empty where the system can't tell
+  bool stemsRead = false;
+  bool stemsKnown = false;
+  std::vector<uint64_t> stems;  // sorted
+  bool ancestorsRead = false;
+  bool ancestorsClear = false;
+};
+
 // Removes `name` in `directory` when the removal rules allow it for what the
-// name holds now: kRemovedFile or kRemovedName, or 0 when it stays.
-int RemoveEntry(HANDLE directory, const Text& name, const FileId& id);
+// name holds now: kRemovedFile or kRemovedName, or 0 when it stays. `facts`
+// belongs to `directory` and is filled as needed.
+int RemoveEntry(HANDLE directory, DirectoryFacts& facts, const Text& name, const FileId& id);

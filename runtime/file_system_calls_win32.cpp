@@ -2,20 +2,21 @@
 
 namespace {
 
-// NtOpenFile from ntdll, which every process has loaded; looked up at run
-// time so the executable imports nothing beyond kernel32, user32 and msvcrt.
-NtOpenFileCall NtOpenFileEntry() {
+// A call from ntdll, which every process has loaded; looked up at run time
+// so the executable imports nothing beyond kernel32, user32 and msvcrt.
+template <typename Call>
+Call NtdllEntry(const char* name) {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   if (ntdll == nullptr) return nullptr;
-  return reinterpret_cast<NtOpenFileCall>(
-      reinterpret_cast<void*>(GetProcAddress(ntdll, "NtOpenFile")));
+  return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
 }
 
 }  // namespace
 
 FileSystemCalls SystemFileSystemCalls() {
   return {CreateFileW,
-          NtOpenFileEntry(),
+          NtdllEntry<NtOpenFileCall>("NtOpenFile"),
+          NtdllEntry<NtQueryInformationFileCall>("NtQueryInformationFile"),
           GetFileInformationByHandle,
           GetFileInformationByHandleEx,
           SetFileInformationByHandle,

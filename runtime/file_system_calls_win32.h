@@ -8,10 +8,13 @@
 
 using NtOpenFileCall = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
                                         ULONG, ULONG);
+using NtQueryInformationFileCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG,
+                                                    FILE_INFORMATION_CLASS);
 
 struct FileSystemCalls {
   HANDLE(WINAPI* createFile)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-  NtOpenFileCall ntOpenFile;  // nullptr where ntdll lacks it
+  NtOpenFileCall ntOpenFile;                      // nullptr where ntdll lacks it
+  NtQueryInformationFileCall ntQueryInformation;  // likewise
   BOOL(WINAPI* getInformation)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
   BOOL(WINAPI* getInformationEx)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
   BOOL(WINAPI* setInformation)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);

@@ -9,9 +9,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "runtime/dates.h"
 #include "runtime/directory_listing_win32.h"
@@ -50,21 +52,44 @@ Registry& TheRegistry() {
   return *registry;
 }
 
-constexpr size_t kWorkUnits = 260;
+// What the removals read of each kept directory, by its handle; guarded by
+// the registry's lock.
+std::map<HANDLE, DirectoryFacts>& KeptFacts() {
+  static auto* facts = new std::map<HANDLE, DirectoryFacts>();
+  return *facts;
+}
 
 bool IsSeparator(wchar_t unit) {
   return unit == L'\\' || unit == L'/';
 }
 
+// The path as the system takes it at any length: from MAX_PATH units on, the
+// "\\?\" form of its full path, which has no such limit.
+Text LongForm(const Text& path) {
+  if (path.size() < MAX_PATH || path.starts_with(u"\\\\?\\") || path.starts_with(u"\\\\.\\")) {
+    return path;
+  }
+  const DWORD needed = GetFullPathNameW(AsWide(path), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::vector<wchar_t> full(needed);
+  const DWORD length = GetFullPathNameW(AsWide(path), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  const Text text = FromWide(full.data(), length);
+  if (text.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + text.substr(2);
+  return u"\\\\?\\" + text;
+}
+
 // Opens a directory for listing and for opening names relative to it; the
 // empty text is the current directory. Every share mode is granted, so the
 // handle never stands in anyone's way.
-HANDLE OpenDirectory(const Text& directory) {
-  const wchar_t* path = directory.empty() ? L"." : AsWide(directory);
+HANDLE OpenDirectory(const Text& directory) try {
+  const Text path = directory.empty() ? Text(u".") : LongForm(directory);
   return FileSystemCallTable().createFile(
-      path, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      AsWide(path), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+} catch (const std::bad_alloc&) {
+  return INVALID_HANDLE_VALUE;
 }
 
 // A name the scan hands out: the pattern matches its long name, and it holds
@@ -99,31 +124,33 @@ uint64_t FileTimeValue(const FILETIME& time) {
 
 }  // namespace
 
-int64_t PathSize(const Text& path) noexcept {
+// The whole value is judged, at any length.
+int64_t PathSize(const Text& path) noexcept try {
   if (path.empty()) return kNothingThere;
-  wchar_t work[kWorkUnits + 2] = {};
-  size_t length = std::min(path.size(), kWorkUnits);
-  std::copy(path.begin(), path.begin() + static_cast<std::ptrdiff_t>(length), work);
-  if ((length == 2 || length == 3) && work[1] == L':') {
-    if (length == 2) work[2] = L'\\';
-    return DriveAnswer(work);
+  Text work = path;
+  if ((work.size() == 2 || work.size() == 3) && work[1] == u':') {
+    if (work.size() == 2) work += u'\\';
+    return DriveAnswer(AsWide(work));
   }
-  while (length > 0 && IsSeparator(work[length - 1])) work[--length] = L'\0';
-  if (length == 0) return kNothingThere;
+  while (!work.empty() && IsSeparator(work.back())) work.pop_back();
+  if (work.empty()) return kNothingThere;
+  const Text search = LongForm(work);
   WIN32_FIND_DATAW entry;
-  HANDLE search = FileSystemCallTable().findFirst(work, &entry);
-  if (search != INVALID_HANDLE_VALUE) {
-    FileSystemCallTable().findClose(search);
+  HANDLE found = FileSystemCallTable().findFirst(AsWide(search), &entry);
+  if (found != INVALID_HANDLE_VALUE) {
+    FileSystemCallTable().findClose(found);
     return IsDirectory(entry.dwFileAttributes) ? kDirectorySize : SizeOf(entry);
   }
-  const bool network = work[0] == L'\\' && work[1] == L'\\';
-  const bool parent = work[0] == L'.' && work[1] == L'.';
+  const bool network = work.starts_with(u"\\\\");
+  const bool parent = work.starts_with(u"..");
   if (!network && !parent) return kNothingThere;
-  const DWORD attributes = FileSystemCallTable().attributes(work);
+  const DWORD attributes = FileSystemCallTable().attributes(AsWide(search));
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     return IsDirectory(attributes) ? kDirectorySize : kNothingThere;
   }
-  return DriveAnswer(work);
+  return DriveAnswer(AsWide(search));
+} catch (const std::bad_alloc&) {
+  return kNothingThere;
 }
 
 int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
@@ -265,6 +292,7 @@ void CloseScan(int number) noexcept {
 
 void CloseAllScans() noexcept {
   const auto guard = TheRegistry().Hold();
+  KeptFacts().clear();
   TheRegistry().Clear([](HANDLE handle) { FileSystemCallTable().closeHandle(handle); });
 }
 
@@ -284,7 +312,7 @@ int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
   try {
     const Text name(listed.name);
     const auto guard = TheRegistry().Hold();
-    return RemoveEntry(kept, name, id);
+    return RemoveEntry(kept, KeptFacts()[kept], name, id);
   } catch (const std::bad_alloc&) {
     return 0;
   }

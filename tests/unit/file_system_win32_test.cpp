@@ -105,6 +105,12 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
   MakeFile(u"empty.txt");
   MakeDirectory(u"sub");
   MakeFile(u"sub\\f.txt", 4);
+  // A value whose first 260 units name the directory B... beside the file.
+  const Text longDirectory = Text(150, u'A');
+  const Text b(259 - Path(longDirectory).size(), u'B');
+  MakeDirectory(longDirectory);
+  MakeDirectory(longDirectory + u"\\" + b);
+  MakeFile(longDirectory + u"\\" + b + u"extra.log", 6);
   const Text missingDrive = MissingDrive();
   ASSERT_FALSE(missingDrive.empty());
   const struct {
@@ -130,7 +136,10 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
       {missingDrive, -1},
       {missingDrive + u"\\", -1},
       {missingDrive + u"x", -1},
-      {root_ + u"\\" + Text(300, u'a'), -1},  // cut to the work buffer, then not found
+      {root_ + u"\\" + Text(300, u'a'), -1},
+      {Path(longDirectory + u"\\" + b + u"extra.log"), 6},  // judged whole
+      {Path(longDirectory + u"\\" + b + u"*.log\\"), 6},
+      {Path(longDirectory + u"\\" + b + u"extra.log\\..\\" + b), -2},
       // Relative to the current directory, "sub": ".." read by its attributes.
       {u"..", -2},
       {u"..\\sub\\f.txt", 4},
@@ -141,6 +150,9 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
     EXPECT_EQ(PathSize(c.path), c.expected) << std::string(c.path.begin(), c.path.end());
   }
   SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
+  const Text whole = u"\\\\?\\" + Path(longDirectory) + u"\\" + b;
+  EXPECT_TRUE(DeleteFileW(AsWide(whole + u"extra.log")) && RemoveDirectoryW(AsWide(whole)));
+  RemoveDirectoryW(AsWide(Path(longDirectory)));
 }
 
 TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPattern) {
@@ -371,14 +383,24 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
   EXPECT_EQ(NextEntry(0), 0);
 }
 
-// Deletion asks for POSIX semantics first, else the plain disposition; a
-// file whose 128-bit ID differs from the listed one in its high half stays.
+// Deletion asks for POSIX semantics first, else the plain disposition. Where
+// the file index isn't the listed ID, the whole identity decides: a file whose
+// 128-bit ID differs from the listed one in its high half stays.
+// The file's resolved path decides as well: one that leads elsewhere (Wine's
+// answer once the directory was swapped for a link, and then Wine would keep
+// the file but say it went) leaves the file unmarked; where the final path
+// can't be read (Wine beyond 260 units), the path within the volume tells.
 TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
+  enum Answer { kTrue, kElsewhere, kUnreadable };
   static bool granted;
+  static bool indexFolds;
   static BYTE high;
+  static Answer answer;
+  static int dispositionCalls;
   static int plainCalls;
   FileSystemCallTable().setInformation = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
                                             LPVOID info, DWORD size) -> BOOL {
+    ++dispositionCalls;
     plainCalls += kind == FileDispositionInfo ? 1 : 0;
     if (kind != static_cast<FILE_INFO_BY_HANDLE_CLASS>(21) || !granted) {
       SetLastError(ERROR_INVALID_PARAMETER);
@@ -386,6 +408,25 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     }
     FILE_DISPOSITION_INFO plain{TRUE};
     return SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain);
+  };
+  FileSystemCallTable().ntQueryInformation = [](HANDLE file, PIO_STATUS_BLOCK status, PVOID info,
+                                                ULONG size, FILE_INFORMATION_CLASS kind) {
+    const NTSTATUS result =
+        SystemFileSystemCalls().ntQueryInformation(file, status, info, size, kind);
+    if (kind == FileInternalInformation && !indexFolds)
+      static_cast<FILE_INTERNAL_INFORMATION*>(info)->IndexNumber.QuadPart ^= 1 << 20;
+    return result;
+  };
+  FileSystemCallTable().finalPath = [](HANDLE handle, LPWSTR buffer, DWORD size,
+                                       DWORD flags) -> DWORD {
+    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, size, flags);
+    if (length == 0 || length >= size || !std::wstring(buffer).ends_with(L"\\f.txt")) return length;
+    if (answer == kUnreadable) {
+      SetLastError(ERROR_MORE_DATA);
+      return 0;
+    }
+    if (answer == kElsewhere) buffer[length - 7] = L'~';  // another directory
+    return length;
   };
   FileSystemCallTable().getInformationEx = [](HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind,
                                               LPVOID buffer, DWORD size) -> BOOL {
@@ -400,21 +441,36 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     return TRUE;
   };
   const struct {
-    bool granted;
+    bool granted, indexFolds;
     BYTE high;
-    int result, plainCalls;
-  } cases[] = {{true, 0, kRemovedFile, 0}, {false, 0, kRemovedFile, 1}, {true, 1, 0, 0}};
+    Answer answer;
+    int result, dispositionCalls, plainCalls;
+  } cases[] = {
+      {true, true, 0, kTrue, kRemovedFile, 1, 0},  {false, true, 0, kTrue, kRemovedFile, 2, 1},
+      {true, false, 0, kTrue, kRemovedFile, 1, 0}, {true, false, 1, kTrue, 0, 0, 0},
+      {true, true, 0, kElsewhere, 0, 0, 0},        {true, true, 0, kUnreadable, kRemovedFile, 1, 0},
+  };
   for (const auto& c : cases) {
     MakeFile(u"f.txt");
     granted = c.granted;
+    indexFolds = c.indexFolds;
     high = 0;
+    answer = kTrue;
+    dispositionCalls = 0;
     plainCalls = 0;
     FileId id;
     ASSERT_NE(OpenScan(0, root_, u"f.txt"), 0);
     ASSERT_TRUE(NextEntry(0) != 0 && EntryId(0, id) != 0);
+    const ListedName listed = EntryListedName(0);
+    CloseScan(0);
     high = c.high;
-    EXPECT_EQ(RemoveFile(EntryListedName(0), id), c.result) << c.granted << int{c.high};
-    EXPECT_EQ(plainCalls, c.plainCalls) << c.granted << int{c.high};
+    answer = c.answer;
+    const std::string label = std::to_string(&c - cases);
+    EXPECT_EQ(RemoveFile(listed, id), c.result) << label;
+    EXPECT_EQ(dispositionCalls, c.dispositionCalls) << label;
+    EXPECT_EQ(plainCalls, c.plainCalls) << label;
+    EXPECT_EQ(GetFileAttributesW(AsWide(Path(u"f.txt"))) == INVALID_FILE_ATTRIBUTES, c.result != 0)
+        << label;
   }
 }
 

@@ -234,6 +234,23 @@ def swap_file_for_link(d):
      ["logs/a.txt", "logs/far.log", "victim/target.txt"]),
     (["victim/target.txt", "logs/app.log"], "-f {d}\\logs\\*.log -D", swap_file_for_link,
      ["app.log PROMPT Fehler!"], ["logs/app.log", "logs/app.old", "victim/target.txt"]),
+    # A link never leads past the listed name: not to a twin that differs in
+    # letter case or in trailing dots (Wine's paths don't show them), nor to
+    # an excluded file beside it. A real app.log. alone still goes.
+    (["LOGS/victim.log", "Logs/a.txt", "Logs/victim.log -> ../LOGS/victim.log"],
+     "-f {d}\\Logs\\*.log -D -b", None, ["victim.log Fehler!"],
+     ["LOGS/victim.log", "Logs/a.txt", "Logs/victim.log"]),
+    (["Logs./victim.log", "Logs/a.txt", "Logs/victim.log -> ../Logs./victim.log"],
+     "-f {d}\\Logs\\*.log -D -b", None, ["victim.log Fehler!"],
+     ["Logs./victim.log", "Logs/a.txt", "Logs/victim.log"]),
+    (["keep", "keep. -> keep"], '-f {d} -r "\\.$" -D -b', None, ["keep. Fehler!"],
+     ["keep", "keep."]),
+    (["app.log", "APP.LOG -> app.log"], '-f {d}\\*.log -r "^APP" -D -b', None,
+     ["APP.LOG Fehler!"], ["APP.LOG", "app.log"]),
+    (["app.log."], "-f {d} -D -b", None, ["app.log. OK!"], []),
+    # Layout characters are shown as "?"; the exact name is deleted.
+    (["a\u202Eb.log", "c\u2028d\u200B.log"], "-f {d}\\*.log -D -b", None,
+     ["a?b.log OK!", "c?d?.log OK!"], []),
     # Names that hold a separator (Linux shows them to Wine) are no candidates.
     (["..\\victim.log", "a\\b.log"], "-f {d}\\*.log -D -b", None, [],
      ["..\\victim.log", "a\\b.log"]),
@@ -264,6 +281,34 @@ def test_only_the_listed_file_is_deleted(tmp_path, names, command, at_prompt, li
         assert files_under(work) == sorted(n.partition(" -> ")[0] for n in names)
     finally:
         shutil.rmtree(d, ignore_errors=True)
+
+
+def test_a_long_value_is_judged_whole_and_its_file_deleted(tmp_path):
+    # The value's first 260 units name the directory B...; the whole value
+    # names the file beside it, under a path beyond 260 units.
+    d = str(tmp_path / ("A" * 150))
+    w = windows_path(d)
+    b = "B" * (260 - len(w) - 1)
+    make(os.path.join(d, b), ["x.log"])
+    make(d, [b + "extra.log"])
+    result = run(["-f", w + "\\" + b + "extra.log", "-D", "-b"])
+    assert settings(result, 2) == ["Eingangspfad: " + w + "\\", "Eingangsdatei: " + b + "extra.log"]
+    assert "Datei %sextra.log wird gelöscht. OK!" % b in result.lines
+    assert os.listdir(d) == [b]
+
+
+def test_deletion_time_grows_linearly(tmp_path):
+    # Four times the files in less than eight times the time (a name looked
+    # up after its removal made Wine read the whole directory per file).
+    seconds = {}
+    for count in (5000, 20000):
+        d = str(tmp_path / str(count))
+        make(d, ["f%06d.log" % i for i in range(count)], size=0)
+        start = time.monotonic()
+        result = run(["-f", windows_path(d) + "\\*.log", "-D", "-b"], timeout=300)
+        seconds[count] = time.monotonic() - start
+        assert result.returncode == 0 and os.listdir(d) == []
+    assert seconds[20000] < 8 * seconds[5000], seconds
 
 
 # The task wrapper (with CR LF, beside cleanup.exe, as the zip holds it) under
