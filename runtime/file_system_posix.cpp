@@ -209,7 +209,8 @@ template <typename Act>
 int OnListedName(const ListedName& listed, int noMemory, Act act) noexcept {
   char name[NAME_MAX + 1];
   if (listed.directory < 0 || listed.name.empty() || listed.name.size() > NAME_MAX ||
-      listed.name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
+      std::memchr(listed.name.data(), '/', listed.name.size()) != nullptr ||
+      std::memchr(listed.name.data(), '\0', listed.name.size()) != nullptr) {
     return 0;
   }
   std::memcpy(name, listed.name.data(), listed.name.size());

@@ -59,11 +59,13 @@ class FactsPrefetch {
   FactsPrefetch& operator=(const FactsPrefetch&) = delete;
 
   // Called as entry `index` becomes current, in ascending order; true with
-  // `facts` filled when the second thread has read them.
+  // `facts` filled when the second thread has read them. The lock is taken
+  // once a block, not once an entry: the second thread never writes the slot
+  // of the caller's block while the caller is in it.
   bool Take(size_t index, Facts& facts) {
     const size_t block = index / kBlock;
-    std::unique_lock<std::mutex> guard(lock_);
     if (block != callerBlock_) {
+      std::unique_lock<std::mutex> guard(lock_);
       callerBlock_ = block;
       // The second thread in the middle of this block: wait for it.
       changed_.wait(guard, [&] { return busy_ != block; });
