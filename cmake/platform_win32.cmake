@@ -1,5 +1,21 @@
-# Windows build: one console executable with the Unicode entry point (wmain)
-# that needs no DLL beyond the system's (kernel32, user32, msvcrt).
+# The Windows build's platform sources and settings: one console executable
+# with the Unicode entry point (wmain) that needs no DLL beyond the system's
+# (kernel32, user32, msvcrt).
+
+# Case mapping, path rules and UTF-8 conversion under the portable logic.
+target_sources(cleanup_portable PRIVATE runtime/text_win32.cpp runtime/unicode_win32.cpp)
+
+target_sources(cleanup_platform PRIVATE
+  runtime/console_win32.cpp
+  runtime/parameters_win32.cpp
+  runtime/dates_win32.cpp
+  # Listing, identity and removal, every call through one table tests can swap.
+  runtime/file_system_win32.cpp
+  runtime/directory_listing_win32.cpp
+  runtime/file_removal_win32.cpp
+  runtime/file_system_calls_win32.cpp
+)
+
 # Stripped when linked and without a link time in the PE header (strip would
 # write one later), so two builds give the same bytes.
 target_link_options(cleanup PRIVATE -municode -static -static-libgcc -static-libstdc++ -s
@@ -8,7 +24,7 @@ set_target_properties(cleanup PROPERTIES WIN32_EXECUTABLE OFF)
 
 # Case mapping (CharUpperW/CharLowerW) lives in user32, everything else the
 # services call in kernel32.
-target_link_libraries(cleanup_platform_text PUBLIC user32 kernel32)
+target_link_libraries(cleanup_portable PUBLIC user32 kernel32)
 
 # Wide-character calls only: no ANSI (...A) variant is picked by a macro.
 target_compile_definitions(cleanup_portable PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
