@@ -9,14 +9,14 @@ target_sources(cleanup_platform PRIVATE
   runtime/dates_posix.cpp
   # Listing, facts and removal, every file-system call through one table
   # that tests can swap.
-  runtime/file_system_posix.cpp
-  runtime/entry_facts_posix.cpp
-  runtime/file_system_calls_posix.cpp
+  runtime/file_system/posix/file_system.cpp
+  runtime/file_system/posix/entries.cpp
+  runtime/file_system/posix/calls.cpp
   # The input's directory is opened through trusted links and file systems only.
-  runtime/trusted_path_posix.cpp
-  runtime/mount_trust_posix.cpp
+  runtime/file_system/posix/trusted_path.cpp
+  runtime/file_system/posix/mount_trust.cpp
   # Files held open by processes stay (read from /proc).
-  runtime/open_files_posix.cpp
+  runtime/file_system/posix/open_files.cpp
 )
 
 # The directory scan reads file facts on a second thread.

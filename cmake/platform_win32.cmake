@@ -10,10 +10,10 @@ target_sources(cleanup_platform PRIVATE
   runtime/parameters_win32.cpp
   runtime/dates_win32.cpp
   # Listing, identity and removal, every call through one table tests can swap.
-  runtime/file_system_win32.cpp
-  runtime/directory_listing_win32.cpp
-  runtime/file_removal_win32.cpp
-  runtime/file_system_calls_win32.cpp
+  runtime/file_system/win32/file_system.cpp
+  runtime/file_system/win32/listing.cpp
+  runtime/file_system/win32/removal.cpp
+  runtime/file_system/win32/calls.cpp
 )
 
 # Stripped when linked and without a link time in the PE header (strip would

@@ -6,7 +6,7 @@
 
 #include "runtime/console.h"
 #include "runtime/dates.h"
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/regex.h"
 
 namespace {

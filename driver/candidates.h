@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "driver/run_settings.h"
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/record_list.h"
 
 // When a file was made: its date value, and the nanoseconds past that second,

@@ -2,7 +2,7 @@
 #include "driver/deletion_pass.h"
 
 #include "runtime/console.h"
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "driver/licence.h"
 #include "driver/settings_report.h"
 #include "runtime/console.h"
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/parameters.h"
 #include "runtime/regex.h"
 

@@ -2,7 +2,7 @@
 #include "driver/settings_report.h"
 
 #include "runtime/console.h"
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/wildcard.h"
 
 void ResolveInput(RunSettings& settings) {

@@ -6,9 +6,9 @@
 
 #include "runtime/console.h"
 #include "runtime/dates.h"
-#include "runtime/file_system.h"
-#include "runtime/fs/name_block.h"
-#include "runtime/fs/removal_policy.h"
+#include "runtime/file_system/file_system.h"
+#include "runtime/file_system/name_block.h"
+#include "runtime/file_system/removal_policy.h"
 #include "runtime/parameters.h"
 
 namespace fake {

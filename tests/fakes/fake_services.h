@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/text.h"
 
 namespace fake {

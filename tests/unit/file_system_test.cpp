@@ -1,4 +1,4 @@
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "runtime/dates.h"
-#include "runtime/file_identity_posix.h"
-#include "runtime/file_system_calls_posix.h"
-#include "runtime/mount_trust_posix.h"
-#include "runtime/open_files.h"
-#include "runtime/trusted_path_posix.h"
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/file_system/posix/file_identity.h"
+#include "runtime/file_system/posix/mount_trust.h"
+#include "runtime/file_system/posix/open_files.h"
+#include "runtime/file_system/posix/trusted_path.h"
 #include "runtime/unicode.h"
 
 namespace {

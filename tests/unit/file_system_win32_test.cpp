@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "runtime/dates.h"
-#include "runtime/file_system.h"
-#include "runtime/file_system_calls_win32.h"
+#include "runtime/file_system/file_system.h"
+#include "runtime/file_system/win32/calls.h"
 #include "runtime/text_win32.h"
 
 namespace {

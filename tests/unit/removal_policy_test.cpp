@@ -1,4 +1,4 @@
-#include "runtime/fs/removal_policy.h"
+#include "runtime/file_system/removal_policy.h"
 
 #include <gtest/gtest.h>
 

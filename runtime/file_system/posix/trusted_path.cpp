@@ -4,7 +4,7 @@
 // every directory stepped into is checked before a name is looked up in it.
 // Each link is opened as itself (O_PATH|O_NOFOLLOW), so its owner and its
 // target come from the same link even while someone swaps it.
-#include "runtime/trusted_path_posix.h"
+#include "runtime/file_system/posix/trusted_path.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/file_identity_posix.h"
-#include "runtime/file_system_calls_posix.h"
-#include "runtime/mount_trust_posix.h"
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/file_system/posix/file_identity.h"
+#include "runtime/file_system/posix/mount_trust.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/entry_facts_posix.h"
+#include "runtime/file_system/posix/entries.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <new>
 
-#include "runtime/file_identity_posix.h"
-#include "runtime/file_system_calls_posix.h"
-#include "runtime/mount_trust_posix.h"
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/file_system/posix/file_identity.h"
+#include "runtime/file_system/posix/mount_trust.h"
 #include "runtime/unicode.h"
 
 namespace {

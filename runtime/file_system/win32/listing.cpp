@@ -1,7 +1,7 @@
-#include "runtime/directory_listing_win32.h"
+#include "runtime/file_system/win32/listing.h"
 
-#include "runtime/file_removal_win32.h"
-#include "runtime/file_system_calls_win32.h"
+#include "runtime/file_system/win32/calls.h"
+#include "runtime/file_system/win32/removal.h"
 #include "runtime/text_win32.h"
 
 namespace {

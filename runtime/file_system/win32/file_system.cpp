@@ -6,6 +6,8 @@
 // normalisation, no drive or working-directory lookup, no reparse point
 // followed), checks that the name still holds the file listed and deletes
 // through the handle it opened.
+#include "runtime/file_system/file_system.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -16,11 +18,10 @@
 #include <vector>
 
 #include "runtime/dates.h"
-#include "runtime/directory_listing_win32.h"
-#include "runtime/file_removal_win32.h"
-#include "runtime/file_system.h"
-#include "runtime/file_system_calls_win32.h"
-#include "runtime/fs/scan_registry.h"
+#include "runtime/file_system/scan_registry.h"
+#include "runtime/file_system/win32/calls.h"
+#include "runtime/file_system/win32/listing.h"
+#include "runtime/file_system/win32/removal.h"
 #include "runtime/text_win32.h"
 #include "runtime/wildcard.h"
 

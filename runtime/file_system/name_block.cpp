@@ -1,4 +1,4 @@
-#include "runtime/fs/name_block.h"
+#include "runtime/file_system/name_block.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,14 +1,15 @@
 // The walk over /proc/<pid>/fd of every process the tool may inspect, each
 // call through the table of file-system calls.
 
+#include "runtime/file_system/posix/open_files.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
-#include "runtime/file_identity_posix.h"
-#include "runtime/file_system_calls_posix.h"
-#include "runtime/open_files.h"
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/file_system/posix/file_identity.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 
 // What a name holds just before its removal, read without following a link.
 struct RemovalFacts {

@@ -1,4 +1,4 @@
-#include "runtime/file_system_calls_win32.h"
+#include "runtime/file_system/win32/calls.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/file_system_calls_posix.h"
+#include "runtime/file_system/posix/calls.h"
 
 #include <pthread.h>
 #include <signal.h>

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/text.h"
 
 // A 128-bit file ID in 64 bits: NTFS's IDs have a zero upper half and stay

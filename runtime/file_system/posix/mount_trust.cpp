@@ -1,6 +1,6 @@
 // The mount table, read from /proc/self/mountinfo through the table of
 // file-system calls, and the verdict on each device met.
-#include "runtime/mount_trust_posix.h"
+#include "runtime/file_system/posix/mount_trust.h"
 
 #include <fcntl.h>
 #include <sys/sysmacros.h>
@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "runtime/file_system_calls_posix.h"
+#include "runtime/file_system/posix/calls.h"
 
 namespace {
 

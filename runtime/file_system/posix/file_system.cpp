@@ -8,6 +8,8 @@
 // the run's one thread (only the read-ahead worker shares a scan's names, and
 // it hands its facts over itself), so it takes no lock. Every entry point
 // answers a failure value, also when memory runs out.
+#include "runtime/file_system/file_system.h"
+
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -20,15 +22,14 @@
 #include <utility>
 
 #include "runtime/dates.h"
-#include "runtime/entry_facts_posix.h"
-#include "runtime/file_system.h"
-#include "runtime/file_system_calls_posix.h"
-#include "runtime/fs/facts_prefetch.h"
-#include "runtime/fs/name_block.h"
-#include "runtime/fs/removal_policy.h"
-#include "runtime/fs/scan_registry.h"
-#include "runtime/open_files.h"
-#include "runtime/trusted_path_posix.h"
+#include "runtime/file_system/name_block.h"
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/file_system/posix/entries.h"
+#include "runtime/file_system/posix/facts_prefetch.h"
+#include "runtime/file_system/posix/open_files.h"
+#include "runtime/file_system/posix/trusted_path.h"
+#include "runtime/file_system/removal_policy.h"
+#include "runtime/file_system/scan_registry.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
 

@@ -2,7 +2,7 @@
 // relative to the kept handle (no path normalisation, no drive or
 // working-directory lookup, no reparse point followed), checks that the name
 // still holds the file listed and deletes through the handle it opened.
-#include "runtime/file_removal_win32.h"
+#include "runtime/file_system/win32/removal.h"
 
 #include <winternl.h>
 
@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/directory_listing_win32.h"
-#include "runtime/file_system_calls_win32.h"
-#include "runtime/fs/removal_policy.h"
+#include "runtime/file_system/removal_policy.h"
+#include "runtime/file_system/win32/calls.h"
+#include "runtime/file_system/win32/listing.h"
 #include "runtime/text_win32.h"
 
 namespace {

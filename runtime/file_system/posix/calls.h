@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include "runtime/fs/facts_prefetch.h"
+#include "runtime/file_system/posix/facts_prefetch.h"
 
 struct FileSystemCalls {
   int (*openat)(int dirFd, const char* path, int flags, ...);

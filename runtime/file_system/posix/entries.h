@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/file_system.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/text.h"
 
 // What one statx call told about an entry (the entry itself, links not followed).
