@@ -3,6 +3,7 @@
 
 #include "runtime/console.h"
 #include "runtime/file_system/file_system.h"
+#include "runtime/path.h"
 #include "runtime/wildcard.h"
 
 void ResolveInput(RunSettings& settings) {

@@ -24,12 +24,6 @@ Text PathPart(const Text& path);
 // Part after the last "\" or "/", up to a closing double quote.
 Text FilePart(const Text& path);
 
-// Splits a path the user gave into its directory part (up to and including
-// the last separator) and its file part, by the platform's path rules
-// (text_posix / text_win32). Together the parts always name what the value
-// names, never another directory.
-void SplitUserPath(const Text& path, Text& directory, Text& file);
-
 // Whether a scan pattern without "*" or "?" names one file exactly, letter
 // case included, as Linux names are (text_posix); on Windows it matches as
 // the system's case-insensitive search does (text_win32).

@@ -5,6 +5,7 @@
 #include <wctype.h>
 
 #include "runtime/native_name.h"
+#include "runtime/path.h"
 #include "runtime/text.h"
 #include "runtime/unicode.h"
 
@@ -40,16 +41,9 @@ void MapToLower(char16_t* units, size_t count) {
   for (size_t i = 0; i < count; ++i) units[i] = MapUnit(units[i], false);
 }
 
-// Only "/" separates: "\" and double quotes are name characters on POSIX, so
-// nothing is stripped and no other unit ends a part.
 const bool kExactNamesKeepCase = true;
 
-void SplitUserPath(const Text& path, Text& directory, Text& file) {
-  const size_t slash = path.rfind(u'/');
-  const size_t cut = slash == Text::npos ? 0 : slash + 1;
-  directory = path.substr(0, cut);
-  file = path.substr(cut);
-}
+const PathStyle kNativePathStyle = PathStyle::kPosix;
 
 void AppendNameText(NativeName name, Text& text) {
   for (const char byte : name) {

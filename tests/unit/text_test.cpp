@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "runtime/path.h"
+
 namespace {
 
 TEST(Text, ParseIntegerReadsSignsAndBases) {
@@ -149,6 +151,36 @@ TEST(Text, PathAndFileParts) {
     SCOPED_TRACE(::testing::PrintToString(c.path));
     EXPECT_EQ(PathPart(c.path), c.pathPart);
     EXPECT_EQ(FilePart(c.path), c.filePart);
+  }
+}
+
+// Both builds' rules, tested on either.
+TEST(Path, SplitByStyle) {
+  constexpr PathStyle kPosix = PathStyle::kPosix, kWindows = PathStyle::kWindows;
+  struct Case {
+    PathStyle style;
+    Text path, directory, file;
+  };
+  const Case cases[] = {
+      {kWindows, u"\"/logs/app1.log\"", u"/logs/", u"app1.log"},
+      {kWindows, u"/logs\\app1.log", u"/logs\\", u"app1.log"},
+      {kWindows, u"/logs|x/*.log", u"/logs|x/", u"*.log"},
+      // A bare drive is its root; text after the colon its current directory.
+      {kWindows, u"C:", u"C:\\", u""},
+      {kWindows, u"C:*.tmp", u"C:", u"*.tmp"},
+      {kWindows, u"\"\"", u"", u"\"\""},
+      // Only "/" separates; "\" and quotes are name characters.
+      {kPosix, u"\"/logs/app1.log\"", u"\"/logs/", u"app1.log\""},
+      {kPosix, u"/logs\\app1.log", u"/", u"logs\\app1.log"},
+      {kPosix, u"a\\b.log", u"", u"a\\b.log"},
+      {kPosix, u"C:*.tmp", u"", u"C:*.tmp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.path));
+    Text directory, file;
+    SplitUserPath(c.path, c.style, directory, file);
+    EXPECT_EQ(directory, c.directory);
+    EXPECT_EQ(file, c.file);
   }
 }
 

@@ -30,6 +30,7 @@
 #include "runtime/file_system/posix/trusted_path.h"
 #include "runtime/file_system/removal_policy.h"
 #include "runtime/file_system/scan_registry.h"
+#include "runtime/path.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
 
@@ -246,7 +247,7 @@ int64_t PathSize(const Text& path) noexcept {
   if (path.empty()) return kNothingThere;
   try {
     Text work = path.substr(0, PATH_MAX - 1);
-    while (!work.empty() && work.back() == u'/') work.pop_back();
+    TrimTrailingSeparators(work, PathStyle::kPosix);
     if (work.empty()) return kNothingThere;
     const std::string bytes = BytesFromText(work);
     if (HoldsNul(bytes)) return kNothingThere;

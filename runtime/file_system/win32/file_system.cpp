@@ -22,6 +22,7 @@
 #include "runtime/file_system/win32/calls.h"
 #include "runtime/file_system/win32/listing.h"
 #include "runtime/file_system/win32/removal.h"
+#include "runtime/path.h"
 #include "runtime/text_win32.h"
 #include "runtime/wildcard.h"
 
@@ -58,10 +59,6 @@ Registry& TheRegistry() {
 std::map<HANDLE, DirectoryFacts>& KeptFacts() {
   static auto* facts = new std::map<HANDLE, DirectoryFacts>();
   return *facts;
-}
-
-bool IsSeparator(wchar_t unit) {
-  return unit == L'\\' || unit == L'/';
 }
 
 // The path as the system takes it at any length: from MAX_PATH units on, the
@@ -133,7 +130,7 @@ int64_t PathSize(const Text& path) noexcept try {
     if (work.size() == 2) work += u'\\';
     return DriveAnswer(AsWide(work));
   }
-  while (!work.empty() && IsSeparator(work.back())) work.pop_back();
+  TrimTrailingSeparators(work, PathStyle::kWindows);
   if (work.empty()) return kNothingThere;
   const Text search = LongForm(work);
   WIN32_FIND_DATAW entry;
