@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/call_faults.h"
 #include "runtime/dates.h"
 #include "runtime/file_system/posix/calls.h"
 #include "runtime/file_system/posix/file_identity.h"
@@ -427,13 +428,12 @@ int StatxWithFakes(int dirFd, const char* path, int flags, unsigned mask, struct
 TEST_F(FileSystemTest, FailingCallsLeaveNoCandidate) {
   Write("f", "abc");
   const Listing gone = Listed("f");
-  FileSystemCallTable().unlinkat = [](int, const char*, int) {
-    errno = EPERM;
-    return -1;
-  };
-  EXPECT_EQ(RemoveFile(gone.name, gone.id), 0);
-  EXPECT_TRUE(Exists("f"));
-  FileSystemCallTable() = SystemFileSystemCalls();
+  for (const int e : {EPERM, EBUSY, EROFS, EACCES}) {
+    const fault::Scoped<&FileSystemCalls::unlinkat> refused(FileSystemCallTable(), 1, -1, e);
+    EXPECT_EQ(RemoveFile(gone.name, gone.id), 0) << e;
+    EXPECT_EQ(refused.Uses(), 1) << e;
+    EXPECT_TRUE(Exists("f"));
+  }
   ASSERT_EQ(unlink(Path("f").c_str()), 0);
   EXPECT_EQ(RemoveFile(gone.name, gone.id), 0);
   Write("f", "abc");

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/call_faults.h"
 #include "runtime/dates.h"
 #include "runtime/file_system/file_system.h"
 #include "runtime/file_system/win32/calls.h"
@@ -292,6 +293,8 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
   MakeFile(u"linked.txt");
   ASSERT_TRUE(CreateHardLinkW(AsWide(Path(u"linked2.txt")), AsWide(Path(u"linked.txt")), nullptr));
   MakeDirectory(u"sub");
+  MakeFile(u"refused.txt");
+  MakeFile(u"shared.txt");
   // The identities a scan of the directory lists; the scan keeps its handle.
   std::map<Text, FileId> ids;
   intptr_t kept = -1;
@@ -308,6 +311,7 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
     FileId id;
     int result;
     bool remains;
+    DWORD refusal = 0;  // every disposition asked for is refused with it
   } cases[] = {
       {u"plain.txt", ids[u"plain.txt"], kRemovedFile, false},
       {u"hidden.txt", ids[u"hidden.txt"], kRemovedFile, false},
@@ -317,9 +321,14 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
       {u"locked.txt", ids[u"locked.txt"], 0, true},
       {u"sub", ids[u"sub"], 0, true},
       {u"missing.txt", ids[u"plain.txt"], 0, false},
+      {u"refused.txt", ids[u"refused.txt"], 0, true, ERROR_ACCESS_DENIED},
+      {u"shared.txt", ids[u"shared.txt"], 0, true, ERROR_SHARING_VIOLATION},
   };
   for (const auto& c : cases) {
     const std::string label(c.name.begin(), c.name.end());
+    const int refusals = c.refusal == 0 ? 0 : fault::kEveryUse;
+    const fault::Scoped<&FileSystemCalls::setInformation> refused(
+        FileSystemCallTable(), 1, FALSE, static_cast<int>(c.refusal), refusals);
     EXPECT_EQ(RemoveFile(ListedName{kept, c.name}, c.id), c.result) << label;
     EXPECT_EQ(GetFileAttributesW(AsWide(Path(c.name))) != INVALID_FILE_ATTRIBUTES, c.remains)
         << label;
