@@ -41,7 +41,6 @@ std::vector<Text>& removed();        // names handed to RemoveFile, in order
 Text& output();                      // everything written, lines end in CR LF
 std::deque<Text>& answers();         // what ReadLine hands out; marker when empty
 std::vector<Text>& parameters();     // the command line after the program name
-int& clockReads();                   // number of CurrentDate calls
 std::vector<Text>& linksExamined();  // names handed to IsLinkToDirectory, in order
 
 // Clears every fake.

@@ -146,12 +146,6 @@ TEST_F(Selection, EqualTimesKeepScanOrderSoTheFirstScannedAreSpared) {
   EXPECT_EQ(Select(Settings(0, 0, 2)), (std::vector<Text>{u"q", u"o", u"t", u"s"}));
 }
 
-TEST_F(Selection, ClockIsReadForEveryEntryOfTheAgePass) {
-  SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, kNow - 3 * kDay}});
-  Select(Settings(1, 0, 0));
-  EXPECT_EQ(fake::clockReads(), 2);
-}
-
 TEST_F(Selection, ClockPastTheRangeSparesEveryEntry) {
   SetDirectory({{u"a", kFileType, 1, kNow - 3 * kDay}, {u"b", kFileType, 1, -1}});
   fake::clock() = -1;
