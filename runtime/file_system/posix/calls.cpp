@@ -32,9 +32,8 @@ bool StartThread(std::thread& worker, std::function<void()> body) {
 }  // namespace
 
 FileSystemCalls SystemFileSystemCalls() {
-  return {::openat,   OpenAt2,   ::fdopendir, ::readdir,    ::closedir,          ::close,
-          ::statx,    ::fstatat, ::unlinkat,  ::readlinkat, ::name_to_handle_at, ::clock_gettime,
-          StartThread};
+  return {::openat,   OpenAt2,      ::readdir,       ::statx,
+          ::unlinkat, ::readlinkat, ::clock_gettime, StartThread};
 }
 
 FileSystemCalls& FileSystemCallTable() {

@@ -37,7 +37,7 @@ uint64_t StampWithoutBirth(int dirFd, const char* name, uint64_t change) {
   file_handle* handle = reinterpret_cast<file_handle*>(room);
   handle->handle_bytes = MAX_HANDLE_SZ;
   int mount = 0;
-  const bool known = FileSystemCallTable().nameToHandleAt(dirFd, name, handle, &mount, 0) == 0;
+  const bool known = ::name_to_handle_at(dirFd, name, handle, &mount, 0) == 0;
   return IdentityStamp(false, 0, known ? handle : nullptr, change);
 }
 
@@ -77,16 +77,15 @@ bool ListNames(int dirFd, const NameSink& onName) {
   const FileSystemCalls& calls = FileSystemCallTable();
   const int reading = calls.openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (reading < 0) return false;
-  DIR* dir = calls.fdopendir(reading);
+  DIR* dir = ::fdopendir(reading);
   if (dir == nullptr) {
-    calls.close(reading);
+    ::close(reading);
     return false;
   }
   struct Closer {
-    const FileSystemCalls& calls;
     DIR* dir;
-    ~Closer() { calls.closedir(dir); }
-  } closer{calls, dir};
+    ~Closer() { ::closedir(dir); }
+  } closer{dir};
   Text name;
   Text upper;
   while (const dirent* entry = calls.readdir(dir)) {
@@ -131,7 +130,7 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).
   struct stat plain {};
-  if (errno == ENOSYS && calls.fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
+  if (errno == ENOSYS && ::fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
     if (plain.st_dev != device && ForeignFileSystem(plain.st_dev)) return EntryFacts{};
     return FactsFromStat(dirFd, name, plain);
   }

@@ -367,7 +367,7 @@ void CloseScan(int number) noexcept {
 
 void CloseAllScans() noexcept {
   TheRegistry().Clear([](OpenDirectory dir) {
-    if (dir.fd >= 0) FileSystemCallTable().close(dir.fd);
+    if (dir.fd >= 0) ::close(dir.fd);
   });
   TheOpenFiles() = OpenFiles{};
 }

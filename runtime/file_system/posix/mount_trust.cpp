@@ -41,7 +41,7 @@ std::string ReadMountInfo() {
     if (got <= 0) break;
     text.append(buffer, static_cast<size_t>(got));
   }
-  calls.close(fd);
+  ::close(fd);
   return text;
 }
 

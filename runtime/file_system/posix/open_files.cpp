@@ -43,7 +43,7 @@ bool TargetOf(int fdDir, const char* name, std::pair<uint64_t, uint64_t>& file) 
     return S_ISREG(info.stx_mode);
   }
   struct stat plain {};
-  if (errno != ENOSYS || calls.fstatat(fdDir, name, &plain, 0) != 0) return false;
+  if (errno != ENOSYS || ::fstatat(fdDir, name, &plain, 0) != 0) return false;
   file = {static_cast<uint64_t>(plain.st_dev), static_cast<uint64_t>(plain.st_ino)};
   return S_ISREG(plain.st_mode);
 }
@@ -59,9 +59,9 @@ bool ReadProcess(int procFd, const char* pid, uint64_t device, OpenFiles& held) 
   const FileSystemCalls& calls = FileSystemCallTable();
   const int fdDir = calls.openat(procFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fdDir < 0) return false;
-  const Directory dir(calls.fdopendir(fdDir), calls.closedir);  // closed also without memory
+  const Directory dir(::fdopendir(fdDir), ::closedir);  // closed also without memory
   if (dir == nullptr) {
-    calls.close(fdDir);
+    ::close(fdDir);
     return false;
   }
   std::pair<uint64_t, uint64_t> file;
@@ -83,13 +83,13 @@ void ReadOpenFiles(const char* procRoot, uint64_t device, OpenFiles& held) {
   const FileSystemCalls& calls = FileSystemCallTable();
   const int procFd = calls.openat(AT_FDCWD, procRoot, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (procFd >= 0) {
-    if (const Directory proc{calls.fdopendir(procFd), calls.closedir}) {
+    if (const Directory proc{::fdopendir(procFd), ::closedir}) {
       while (const dirent* entry = calls.readdir(proc.get())) {
         if (IsNumber(entry->d_name) && ReadProcess(procFd, entry->d_name, device, held))
           ++held.processes;
       }
     } else {
-      calls.close(procFd);
+      ::close(procFd);
     }
   }
   std::sort(held.files.begin(), held.files.end());

@@ -55,7 +55,7 @@ int OpenRoot(uint64_t& device) {
   const FileSystemCalls& calls = FileSystemCallTable();
   const int root = calls.openat(AT_FDCWD, "/", kDirectoryFlags);
   if (root >= 0 && !MayEnter(root, device)) {
-    calls.close(root);
+    ::close(root);
     return -1;
   }
   return root;
@@ -70,7 +70,7 @@ bool Step(int& current, uint64_t& device, const std::string& name,
   const FileSystemCalls& calls = FileSystemCallTable();
   const int next = calls.openat(current, name.c_str(), kDirectoryFlags);
   if (next >= 0) {
-    calls.close(current);
+    ::close(current);
     current = next;
     return MayEnter(current, device);
   }
@@ -88,14 +88,14 @@ bool Step(int& current, uint64_t& device, const std::string& name,
     if (!refused && ++links <= kMaxTrustedLinks)
       length = calls.readlinkat(link, "", target, PATH_MAX);
   }
-  calls.close(link);
+  ::close(link);
   if (length <= 0 || length >= PATH_MAX) return false;
   const std::string_view text(target, static_cast<size_t>(length));
   PushComponents(text, pending);
   if (text.front() != '/') return true;
   const int root = OpenRoot(device);
   if (root < 0) return false;
-  calls.close(current);
+  ::close(current);
   current = root;
   return true;
 }
@@ -122,7 +122,7 @@ bool LinkLeadsToDirectory(int dirFd, const char* name, uint64_t device) {
   if (ReadLink(dirFd, name, pending, absolute) < 0) return false;
   int current = -1;  // owned once the walk has left `dirFd`
   auto moveTo = [&](int fd) {
-    if (current >= 0) calls.close(current);
+    if (current >= 0) ::close(current);
     current = fd;
   };
   if (absolute) moveTo(OpenRoot(device));
@@ -140,25 +140,25 @@ bool LinkLeadsToDirectory(int dirFd, const char* name, uint64_t device) {
         calls.statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_TYPE, &info) == 0;
     const uint64_t at = StatxDevice(info);
     if (!known || (at != device && ForeignFileSystem(at))) {
-      calls.close(fd);
+      ::close(fd);
       break;
     }
     if (S_ISLNK(info.stx_mode)) {
       const bool followed = ++links <= kMaxLinkSteps && ReadLink(fd, "", pending, absolute) >= 0;
-      calls.close(fd);
+      ::close(fd);
       if (!followed) break;
       if (absolute) moveTo(OpenRoot(device));
       continue;
     }
     if (pending.empty() || !S_ISDIR(info.stx_mode)) {
       directory = pending.empty() && S_ISDIR(info.stx_mode);
-      calls.close(fd);
+      ::close(fd);
       break;
     }
     moveTo(fd);
     device = at;
   }
-  if (current >= 0) calls.close(current);
+  if (current >= 0) ::close(current);
   return directory;
 }
 
@@ -176,7 +176,7 @@ bool DeviceOf(int fd, uint64_t& device) {
     return true;
   }
   struct stat plain {};  // sandboxes without statx
-  if (errno != ENOSYS || calls.fstatat(fd, "", &plain, AT_EMPTY_PATH) != 0) return false;
+  if (errno != ENOSYS || ::fstatat(fd, "", &plain, AT_EMPTY_PATH) != 0) return false;
   device = plain.st_dev;
   return true;
 }
@@ -190,13 +190,13 @@ TrustedDirectory OpenTrustedDirectory(int startFd, std::string_view path) {
   int current = absolute ? OpenRoot(device) : calls.openat(startFd, ".", kDirectoryFlags);
   if (current < 0) return {};
   if (!absolute && !MayEnter(current, device)) {
-    calls.close(current);
+    ::close(current);
     return {};
   }
   if (const int fd = OpenWithoutLinks(current, text); fd >= 0) {
-    calls.close(current);
+    ::close(current);
     if (MayEnter(fd, device)) return {fd, false, device};
-    calls.close(fd);
+    ::close(fd);
     return {};
   }
   std::vector<std::string> pending;
@@ -207,7 +207,7 @@ TrustedDirectory OpenTrustedDirectory(int startFd, std::string_view path) {
     const std::string name = std::move(pending.back());
     pending.pop_back();
     if (!Step(current, device, name, pending, links, refused)) {
-      calls.close(current);
+      ::close(current);
       return {-1, refused, 0};
     }
   }
