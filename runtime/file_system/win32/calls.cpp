@@ -14,18 +14,9 @@ Call NtdllEntry(const char* name) {
 }  // namespace
 
 FileSystemCalls SystemFileSystemCalls() {
-  return {CreateFileW,
-          NtdllEntry<NtOpenFileCall>("NtOpenFile"),
+  return {NtdllEntry<NtOpenFileCall>("NtOpenFile"),
           NtdllEntry<NtQueryInformationFileCall>("NtQueryInformationFile"),
-          GetFileInformationByHandle,
-          GetFileInformationByHandleEx,
-          SetFileInformationByHandle,
-          GetFinalPathNameByHandleW,
-          CloseHandle,
-          FindFirstFileW,
-          FindClose,
-          GetFileAttributesW,
-          GetDriveTypeW};
+          GetFileInformationByHandleEx, SetFileInformationByHandle, GetFinalPathNameByHandleW};
 }
 
 FileSystemCalls& FileSystemCallTable() {

@@ -1,6 +1,7 @@
-// Every file-system call the Windows file-system service makes,
-// through one table, so that a test can answer them from memory or make them
-// fail on cue.
+// The calls of the Windows file-system service that tests answer from memory
+// or make fail on cue (opening a name for deletion, the identity and listing
+// queries, the disposition, the resolved path) go through one table; the
+// plain opening, closing and path queries are called directly.
 #pragma once
 
 #include <windows.h>
@@ -12,19 +13,11 @@ using NtQueryInformationFileCall = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PV
                                                     FILE_INFORMATION_CLASS);
 
 struct FileSystemCalls {
-  HANDLE(WINAPI* createFile)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
   NtOpenFileCall ntOpenFile;                      // nullptr where ntdll lacks it
   NtQueryInformationFileCall ntQueryInformation;  // likewise
-  BOOL(WINAPI* getInformation)(HANDLE, LPBY_HANDLE_FILE_INFORMATION);
   BOOL(WINAPI* getInformationEx)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
   BOOL(WINAPI* setInformation)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
   DWORD(WINAPI* finalPath)(HANDLE, LPWSTR, DWORD, DWORD);
-  BOOL(WINAPI* closeHandle)(HANDLE);
-  // What a path names, for path facts.
-  HANDLE(WINAPI* findFirst)(LPCWSTR, LPWIN32_FIND_DATAW);
-  BOOL(WINAPI* findClose)(HANDLE);
-  DWORD(WINAPI* attributes)(LPCWSTR);
-  UINT(WINAPI* driveType)(LPCWSTR);
 };
 
 // The table the service calls through; the system's own calls unless a test

@@ -82,10 +82,10 @@ Text LongForm(const Text& path) {
 // handle never stands in anyone's way.
 HANDLE OpenDirectory(const Text& directory) try {
   const Text path = directory.empty() ? Text(u".") : LongForm(directory);
-  return FileSystemCallTable().createFile(
-      AsWide(path), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  return CreateFileW(AsWide(path),
+                     FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 } catch (const std::bad_alloc&) {
   return INVALID_HANDLE_VALUE;
 }
@@ -100,7 +100,7 @@ bool IsCandidateName(const Scan& scan, const Text& name) {
 
 // -2 for a drive root that exists, -1 otherwise.
 int64_t DriveAnswer(const wchar_t* root) {
-  return FileSystemCallTable().driveType(root) > DRIVE_NO_ROOT_DIR ? kDirectorySize : kNothingThere;
+  return GetDriveTypeW(root) > DRIVE_NO_ROOT_DIR ? kDirectorySize : kNothingThere;
 }
 
 int64_t SizeOf(const WIN32_FIND_DATAW& entry) {
@@ -134,15 +134,15 @@ int64_t PathSize(const Text& path) noexcept try {
   if (work.empty()) return kNothingThere;
   const Text search = LongForm(work);
   WIN32_FIND_DATAW entry;
-  HANDLE found = FileSystemCallTable().findFirst(AsWide(search), &entry);
+  HANDLE found = FindFirstFileW(AsWide(search), &entry);
   if (found != INVALID_HANDLE_VALUE) {
-    FileSystemCallTable().findClose(found);
+    FindClose(found);
     return IsDirectory(entry.dwFileAttributes) ? kDirectorySize : SizeOf(entry);
   }
   const bool network = work.starts_with(u"\\\\");
   const bool parent = work.starts_with(u"..");
   if (!network && !parent) return kNothingThere;
-  const DWORD attributes = FileSystemCallTable().attributes(AsWide(search));
+  const DWORD attributes = GetFileAttributesW(AsWide(search));
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     return IsDirectory(attributes) ? kDirectorySize : kNothingThere;
   }
@@ -168,14 +168,14 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
   if (handle == INVALID_HANDLE_VALUE) return 0;
   scan.listing.directory = handle;
   if (StartListing(scan.listing) == 0) {
-    FileSystemCallTable().closeHandle(handle);
+    CloseHandle(handle);
     return 0;
   }
   try {
     registry.KeepDirectory(directory, handle);
   } catch (const std::bad_alloc&) {
     registry.lostEntries = true;
-    FileSystemCallTable().closeHandle(handle);
+    CloseHandle(handle);
     return 0;
   }
   FileId volume;
@@ -291,7 +291,7 @@ void CloseScan(int number) noexcept {
 void CloseAllScans() noexcept {
   const auto guard = TheRegistry().Hold();
   KeptFacts().clear();
-  TheRegistry().Clear([](HANDLE handle) { FileSystemCallTable().closeHandle(handle); });
+  TheRegistry().Clear([](HANDLE handle) { CloseHandle(handle); });
 }
 
 // The listing reports a link to a directory as a directory itself.

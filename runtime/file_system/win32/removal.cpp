@@ -145,14 +145,13 @@ bool AncestorsClear(const Text& path) {
     const size_t end = path.find(u'\\', start);
     if (end == Text::npos) break;
     const Text parent = path.substr(0, start);
-    HANDLE handle = FileSystemCallTable().createFile(
-        AsWide(parent), FILE_LIST_DIRECTORY | SYNCHRONIZE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE handle = CreateFileW(AsWide(parent), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       std::vector<uint64_t> keys;
       const bool listed = ListStems(handle, false, keys);
-      FileSystemCallTable().closeHandle(handle);
+      CloseHandle(handle);
       const std::u16string_view component = std::u16string_view(path).substr(start, end - start);
       if (listed && KeyCount(keys, StemKey(component, 0)) > 1) return false;
     }
@@ -225,7 +224,7 @@ uint64_t FoldFileId(const FILE_ID_128& id) {
 
 bool ReadIdentity(HANDLE handle, FileId& id, DWORD& attributes, DWORD& links) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!FileSystemCallTable().getInformation(handle, &info)) return false;
+  if (!GetFileInformationByHandle(handle, &info)) return false;
   attributes = info.dwFileAttributes;
   links = info.nNumberOfLinks;
   id.volume = info.dwVolumeSerialNumber;
@@ -284,6 +283,6 @@ int RemoveEntry(HANDLE directory, DirectoryFacts& facts, const Text& name, const
   now.otherFile = now.known && now.id == id && !IsEntryOf(directory, facts, file, name, id.file);
   const int verdict = RemovalVerdict(now, id);
   const bool marked = verdict != 0 && DeleteThrough(file);
-  FileSystemCallTable().closeHandle(file);
+  CloseHandle(file);
   return marked ? verdict : 0;
 }
