@@ -245,22 +245,6 @@ TEST_F(FileSystemTest, LargeScanDescribesEveryEntry) {
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(views[i], expected[i]);
 }
 
-TEST_F(FileSystemTest, InvalidUtf8NameRoundTripsToTheSameFile) {
-  Write("bad\xFF.txt");
-  Write("bad\xEF\xBF\xBD.txt");  // a look-alike with U+FFFD in its place
-  ListedName found;
-  FileId id;
-  ASSERT_NE(OpenScan(0, TextFromBytes(root_), u"BAD*"), 0);
-  while (NextEntry(0) != 0) {
-    if (EntryName(0).find(u'\xDCFF') != Text::npos && EntryId(0, id) != 0)
-      found = EntryListedName(0);
-  }
-  ASSERT_FALSE(found.name.empty());
-  EXPECT_EQ(RemoveFile(found, id), kRemovedFile);
-  EXPECT_FALSE(Exists("bad\xFF.txt"));
-  EXPECT_TRUE(Exists("bad\xEF\xBF\xBD.txt"));
-}
-
 TEST_F(FileSystemTest, EntryDateReadsTheSelectedTimeShiftedByTheOffsetNow) {
   Write("late");
   const time_t accessed = 1719828000;                                  // 2024-07-01 10:00 UTC
