@@ -312,9 +312,11 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   MakeDir("dir");
   MakeDir("dir/sub");
   Write("outside");
-  for (const char* name : {"dir/plain", "dir/readonly", "dir/back\\slash"}) Write(name);
+  for (const char* name : {"dir/plain", "dir/readonly", "dir/others", "dir/back\\slash"})
+    Write(name);
   // Which write bits count is the removal policy's table; here the mode is read.
   ASSERT_EQ(chmod(Path("dir/readonly").c_str(), 0444), 0);
+  ASSERT_EQ(chmod(Path("dir/others").c_str(), 0422), 0);  // writable, but not by its owner
   Link("../outside", "dir/link");
   Write("dir/linked");
   ASSERT_EQ(link(Path("dir/linked").c_str(), Path("dir/linked.2").c_str()), 0);
@@ -327,7 +329,7 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   } cases[] = {
       {"plain", 2},       {"readonly", 0}, {"sub", 0},  {"link", 2},
       {"back\\slash", 2}, {"missing", 0},  {"", 0},     {".", 0},
-      {"linked", 1},      {"linked.2", 2}, {"held", 0},
+      {"linked", 1},      {"linked.2", 2}, {"held", 0}, {"others", 2},
   };
   for (const auto& c : cases) {
     const Listing listed = Listed("dir/" + c.name);
