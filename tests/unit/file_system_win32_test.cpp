@@ -371,12 +371,13 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
 // 128-bit ID differs from the listed one in its high half stays. A resolved
 // path in another directory (Wine's, once the directory was swapped for a
 // link; Wine would keep the file but the disposition say it went) leaves the
-// file unmarked.
+// file unmarked, as does a directory that can't be listed to its end or a
+// path the system can't resolve in any form.
 TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   static bool granted;
   static bool indexFolds;
   static BYTE high;
-  static bool elsewhere;
+  static bool elsewhere, unlisted, unresolved;
   static int dispositionCalls;
   static int plainCalls;
   FileSystemCallTable().setInformation = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
@@ -400,7 +401,7 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   };
   FileSystemCallTable().finalPath = [](HANDLE handle, LPWSTR buffer, DWORD size,
                                        DWORD flags) -> DWORD {
-    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, size, flags);
+    const DWORD length = unresolved ? 0 : GetFinalPathNameByHandleW(handle, buffer, size, flags);
     if (elsewhere && length > 7 && length < size && std::wstring(buffer).ends_with(L"\\f.txt"))
       buffer[length - 7] = L'~';  // another directory
     return length;
@@ -408,6 +409,12 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   FileSystemCallTable().getInformationEx = [](HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind,
                                               LPVOID buffer, DWORD size) -> BOOL {
     BY_HANDLE_FILE_INFORMATION info;
+    const bool listing =
+        kind == FileIdExtdDirectoryRestartInfo || kind == FileIdBothDirectoryRestartInfo;
+    if ((unlisted && listing) || (unresolved && kind == FileNameInfo)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
     if (kind != FileIdInfo || !GetFileInformationByHandle(handle, &info))
       return GetFileInformationByHandleEx(handle, kind, buffer, size);
     auto* wide = static_cast<FILE_ID_INFO*>(buffer);
@@ -422,19 +429,23 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     BYTE high;
     bool elsewhere;
     int result, dispositionCalls, plainCalls;
+    bool unlisted = false, unresolved = false;
   } cases[] = {
       {true, true, 0, false, kRemovedFile, 1, 0},
       {false, true, 0, false, kRemovedFile, 2, 1},
       {true, false, 0, false, kRemovedFile, 1, 0},
       {true, false, 1, false, 0, 0, 0},
       {true, true, 0, true, 0, 0, 0},
+      {true, true, 0, false, 0, 0, 0, true},
+      {true, true, 0, false, 0, 0, 0, false, true},
   };
   for (const auto& c : cases) {
     MakeFile(u"f.txt");
     granted = c.granted;
     indexFolds = c.indexFolds;
     high = 0;
-    elsewhere = false;
+    elsewhere = unlisted = unresolved = false;
+    CloseAllScans();  // what the removals read of the directory is read again
     dispositionCalls = 0;
     plainCalls = 0;
     FileId id;
@@ -444,6 +455,8 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     CloseScan(0);
     high = c.high;
     elsewhere = c.elsewhere;
+    unlisted = c.unlisted;
+    unresolved = c.unresolved;
     const std::string label = std::to_string(&c - cases);
     EXPECT_EQ(RemoveFile(listed, id), c.result) << label;
     EXPECT_EQ(dispositionCalls, c.dispositionCalls) << label;
