@@ -37,9 +37,6 @@ def test_input_resolves_into_directory_and_pattern(
 @pytest.mark.parametrize("make_input, unreadable", [
     (lambda d: os.path.join(d, "missing", "*.log"), True),
     (lambda d: os.path.join(d, "missing"), False),
-    (lambda d: os.path.join(d, "file.txt", "*.*"), True),   # a file used as directory
-    (lambda d: os.path.join(d, "x" * 5000, "*.log"), True),  # longer than PATH_MAX
-    (lambda d: os.path.join(d, "y" * 300), False),            # longer than NAME_MAX
 ])
 def test_unusable_input_finds_nothing(tmp_path, make_input, unreadable):
     d = str(tmp_path)
@@ -109,19 +106,15 @@ def test_bar_and_quote_keep_to_the_named_directory(tmp_path, inner, pattern, lef
 @pytest.mark.posix_only  # on Windows "\" separates and quotes enclose the value
 @pytest.mark.parametrize("value, deleted", [
     ("a\\b.log", ["a\\b.log"]),  # not b.log in the directory "a\"
-    ('"q/y"', []),               # the directory '"q', not q
     ('""', ['""']),              # a name, never the current directory
-    ('"', []),
 ])
 def test_backslash_and_quotes_are_name_characters(tmp_path, value, deleted):
     d = str(tmp_path)
     files = {"a\\b.log": 1, '""': 2, "keep.log": 3}
     make_files(d, files)
     make_files(os.path.join(d, "a\\"), {"b.log": 4})
-    make_files(os.path.join(d, "q"), {"y": 5})
     result = run(["-f", value, "-D", "-b"], cwd=d)
     assert result.returncode == 0
     assert listed_names(result) == deleted
-    assert sorted(os.listdir(d)) == sorted(set(files) - set(deleted) | {"a\\", "q"})
+    assert sorted(os.listdir(d)) == sorted(set(files) - set(deleted) | {"a\\"})
     assert os.listdir(os.path.join(d, "a\\")) == ["b.log"]
-    assert os.listdir(os.path.join(d, "q")) == ["y"]
