@@ -333,7 +333,10 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   };
   for (const auto& c : cases) {
     const Listing listed = Listed("dir/" + c.name);
+    // Counted, never failed: the system is asked to remove only what may go.
+    const fault::Scoped<&FileSystemCalls::unlinkat> asked(FileSystemCallTable(), INT_MAX, -1, 0);
     EXPECT_EQ(RemoveFile(listed.name, listed.id), c.expected) << c.name;
+    EXPECT_EQ(asked.Uses(), c.expected != 0 ? 1 : 0) << c.name;
     EXPECT_EQ(Exists("dir/" + c.name), c.expected == 0 && c.name != "missing") << c.name;
   }
   EXPECT_TRUE(Exists("outside"));

@@ -316,6 +316,7 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
     const fault::Scoped<&FileSystemCalls::ntOpenFile> vanished(
         FileSystemCallTable(), 1, c.gone, ERROR_FILE_NOT_FOUND, c.gone == 0 ? 0 : 1);
     EXPECT_EQ(RemoveFile(ListedName{kept, c.name}, c.id), c.result) << label;
+    EXPECT_EQ(refused.Uses() != 0, c.result != 0 || c.refusal != 0) << label;  // marked only then
     EXPECT_EQ(GetFileAttributesW(AsWide(Path(c.name))) != INVALID_FILE_ATTRIBUTES, c.remains)
         << label;
   }
