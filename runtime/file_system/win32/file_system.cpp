@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/dates.h"
@@ -91,10 +92,12 @@ HANDLE OpenDirectory(const Text& directory) try {
 }
 
 // A name the scan hands out: the pattern matches its long name, and it holds
-// no separator (only foreign file systems show such names, and joined to the
-// directory they would name another file).
+// no separator and no NUL (only foreign file systems show such names, and
+// they would name another file: joined to the directory, or cut at the NUL
+// that ends a listed name).
 bool IsCandidateName(const Scan& scan, const Text& name) {
-  if (name.find_first_of(u"\\/") != Text::npos) return false;
+  constexpr std::u16string_view kNeverInAName(u"\\/\0", 3);
+  if (name.find_first_of(kNeverInAName) != Text::npos) return false;
   return WildcardMatchKeys(scan.patternKey, WildcardKey(name));
 }
 
