@@ -68,6 +68,16 @@ class ScanRegistry {
     return slot->second;
   }
 
+  // A directory no text names (the one a path check opened), opened by
+  // `open()` and kept, a failure too, until Clear.
+  template <typename Open>
+  Handle KeepOpened(Open open) {
+    retiredHandles_.reserve(retiredHandles_.size() + 1);  // room first: an opened handle can't leak
+    const Handle handle = open();
+    retiredHandles_.push_back(handle);
+    return handle;
+  }
+
   // Keeps `handle` under `key`. One kept there before stays open until Clear:
   // a scan may still read through it.
   void KeepDirectory(KeyView key, Handle handle) {
@@ -119,7 +129,7 @@ class ScanRegistry {
   std::mutex lock_;
   std::map<int, Scan> scans_;
   std::map<Key, Handle, std::less<>> kept_;
-  std::vector<Handle> retiredHandles_;
+  std::vector<Handle> retiredHandles_;  // and those KeepOpened keeps
   // Names of ended scans and blocks of KeepName: callers may still hold views.
   std::vector<std::shared_ptr<void>> retiredNames_;
   std::vector<std::unique_ptr<std::u16string>> keptNames_;

@@ -304,6 +304,21 @@ TEST_F(FileSystemTest, ScanWithoutEntriesAnswersNothing) {
   }
 }
 
+TEST_F(FileSystemTest, ScanReadsTheDirectoryThePathCheckOpened) {
+  MakeDir("first");
+  MakeDir("second");
+  Write("first/kept.log");
+  Write("second/other.log");
+  Link("first", "current");
+  const ResolvedPath resolved = ResolvePath(PathText("current"));
+  ASSERT_EQ(resolved.size, kDirectorySize);
+  fs::remove(Path("current"));
+  Link("second", "current");  // swapped after the check
+  ASSERT_NE(OpenScan(0, resolved.directory, u"*.log"), 0);
+  ASSERT_NE(NextEntry(0), 0);
+  EXPECT_EQ(EntryName(0), u"kept.log");
+}
+
 TEST_F(FileSystemTest, ReopeningAScanReplacesItAndLeavesNoDescriptorBehind) {
   MakeDir("one");
   MakeDir("two");
