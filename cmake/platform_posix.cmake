@@ -10,7 +10,9 @@ target_sources(cleanup_platform PRIVATE
   # Listing, facts and removal, every file-system call through one table
   # that tests can swap.
   runtime/file_system/posix/file_system.cpp
-  runtime/file_system/posix/entries.cpp
+  runtime/file_system/posix/listing.cpp
+  runtime/file_system/posix/facts.cpp
+  runtime/file_system/posix/removal.cpp
   runtime/file_system/posix/calls.cpp
   # The input's directory is opened through trusted links and file systems only.
   runtime/file_system/posix/trusted_path.cpp

@@ -25,9 +25,11 @@
 #include "runtime/dates.h"
 #include "runtime/file_system/name_block.h"
 #include "runtime/file_system/posix/calls.h"
-#include "runtime/file_system/posix/entries.h"
+#include "runtime/file_system/posix/facts.h"
 #include "runtime/file_system/posix/facts_prefetch.h"
+#include "runtime/file_system/posix/listing.h"
 #include "runtime/file_system/posix/open_files.h"
+#include "runtime/file_system/posix/removal.h"
 #include "runtime/file_system/posix/trusted_path.h"
 #include "runtime/file_system/removal_policy.h"
 #include "runtime/file_system/scan_registry.h"
@@ -183,24 +185,6 @@ ResolvedPath PlainPath(std::string_view path) {
       TheRegistry().KeepOpened([dirFd = dir.fd, name = name] { return OpenKept(dirFd, name); });
   if (kept.fd >= 0) return {kDirectorySize, {kept.fd, kept.device}};
   return {link ? facts.size : kNothingThere, {}};  // a link to no directory
-}
-
-// Removes one name in an open directory when the removal rules allow it for
-// what the name holds now.
-int RemoveEntry(int dirFd, const char* name, const FileId& id) {
-  // Read as the scan read it, so the identities compare field by field.
-  const EntryFacts facts = ReadFacts(dirFd, name, id.volume);
-  RemovalFacts now;
-  now.known = facts.known;
-  now.id = facts.id;
-  now.directory = S_ISDIR(facts.mode);
-  now.link = S_ISLNK(facts.mode);
-  now.writeBits = facts.mode & 0222;
-  now.links = facts.links;
-  now.heldOpen =
-      facts.known && facts.id == id && HeldOpen(TheOpenFiles(), facts.id.volume, facts.id.file);
-  const int verdict = RemovalVerdict(now, id);
-  return verdict != 0 && RemoveName(dirFd, name) ? verdict : 0;
 }
 
 // What `act(directoryFd, name)` answers for a listed name, its bytes ended by
@@ -383,8 +367,9 @@ void CloseAllScans() noexcept {
 }
 
 int RemoveFile(const ListedName& listed, const FileId& id) noexcept {
-  return OnListedName(listed, 0,
-                      [&id](int dirFd, const char* name) { return RemoveEntry(dirFd, name, id); });
+  return OnListedName(listed, 0, [&id](int dirFd, const char* name) {
+    return RemoveEntry(dirFd, name, id, TheOpenFiles());
+  });
 }
 
 int ScansLostEntries() noexcept {

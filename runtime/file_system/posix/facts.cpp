@@ -1,6 +1,5 @@
-#include "runtime/file_system/posix/entries.h"
+#include "runtime/file_system/posix/facts.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -10,21 +9,8 @@
 #include "runtime/file_system/posix/calls.h"
 #include "runtime/file_system/posix/file_identity.h"
 #include "runtime/file_system/posix/mount_trust.h"
-#include "runtime/unicode.h"
 
 namespace {
-
-// The name of a directory entry as text; plain ASCII skips the decoder, and
-// `name` keeps its storage from one entry to the next.
-void DecodeName(std::string_view bytes, Text& name) {
-  for (const char byte : bytes) {
-    if (static_cast<unsigned char>(byte) >= 0x80) {
-      name = TextFromBytes(bytes);
-      return;
-    }
-  }
-  name.assign(bytes.begin(), bytes.end());
-}
 
 uint64_t Nanoseconds(int64_t seconds, uint32_t nanoseconds) {
   return static_cast<uint64_t>(seconds) * 1000000000u + nanoseconds;
@@ -73,31 +59,6 @@ EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
 
 }  // namespace
 
-bool ListNames(int dirFd, const NameSink& onName) {
-  const FileSystemCalls& calls = FileSystemCallTable();
-  const int reading = calls.openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (reading < 0) return false;
-  DIR* dir = ::fdopendir(reading);
-  if (dir == nullptr) {
-    ::close(reading);
-    return false;
-  }
-  struct Closer {
-    DIR* dir;
-    ~Closer() { ::closedir(dir); }
-  } closer{dir};
-  Text name;
-  Text upper;
-  while (const dirent* entry = calls.readdir(dir)) {
-    const std::string_view bytes(entry->d_name);
-    DecodeName(bytes, name);
-    upper = name;
-    MapToUpper(upper.data(), upper.size());
-    onName(bytes, name, upper, entry->d_type == DT_DIR);
-  }
-  return true;
-}
-
 EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   const FileSystemCalls& calls = FileSystemCallTable();
   // Attributes as cached, and no automount: a mount point of a file system
@@ -143,10 +104,6 @@ EntryFacts ReadListedFacts(int dirFd, const char* name, uint64_t device) noexcep
   } catch (const std::bad_alloc&) {
     return EntryFacts{};  // no memory left to ask
   }
-}
-
-bool RemoveName(int dirFd, const char* name) {
-  return FileSystemCallTable().unlinkat(dirFd, name, 0) == 0;
 }
 
 const EntryFacts& FactsOf(int dirFd, uint64_t device, const EntryView& entry, EntryState& state) {

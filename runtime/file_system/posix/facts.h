@@ -1,17 +1,14 @@
-// The system calls behind the POSIX file-system service: listing a
-// directory, reading an entry's facts and removing a name, each through the
-// table of file-system calls.
+// What the POSIX file-system service knows about an entry: its facts, read
+// without following a link through the table of file-system calls, and its
+// type.
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
-#include <functional>
-#include <string>
 #include <string_view>
 
 #include "runtime/file_system/file_system.h"
-#include "runtime/text.h"
 
 // What one statx call told about an entry (the entry itself, links not followed).
 struct EntryFacts {
@@ -29,17 +26,6 @@ struct EntryFacts {
   int64_t change = 0;
 };
 
-// Hands every name of a directory to `onName(bytes, name, upper, directory)`:
-// as the system spelled it, decoded, its ToUpper copy (all valid during the
-// call only) and whether the listing itself reports a directory.
-using NameSink = std::function<void(std::string_view bytes, const Text& name, const Text& upper,
-                                    bool directory)>;
-
-// Reads the directory once, each name to `onName`. `dirFd` may be an O_PATH
-// descriptor: the directory is opened for reading through it. False when it
-// can't be read.
-bool ListNames(int dirFd, const NameSink& onName);
-
 // The facts of the entry `name` in the directory, whose own device is
 // `device`; unknown when they can't be read or the entry lies on a file
 // system another user mounted (a mount point: such a file system is asked
@@ -47,9 +33,6 @@ bool ListNames(int dirFd, const NameSink& onName);
 EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device);
 // The same, also unknown when no memory is left to ask.
 EntryFacts ReadListedFacts(int dirFd, const char* name, uint64_t device) noexcept;
-
-// Removes the name; false when the system refuses.
-bool RemoveName(int dirFd, const char* name);
 
 // An entry as the queries see it. Its type comes from its facts, read when
 // asked, not from readdir: the entry may have been swapped since; only an

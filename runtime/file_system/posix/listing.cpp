@@ -1,0 +1,49 @@
+#include "runtime/file_system/posix/listing.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "runtime/file_system/posix/calls.h"
+#include "runtime/unicode.h"
+
+namespace {
+
+// The name of a directory entry as text; plain ASCII skips the decoder, and
+// `name` keeps its storage from one entry to the next.
+void DecodeName(std::string_view bytes, Text& name) {
+  for (const char byte : bytes) {
+    if (static_cast<unsigned char>(byte) >= 0x80) {
+      name = TextFromBytes(bytes);
+      return;
+    }
+  }
+  name.assign(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+bool ListNames(int dirFd, const NameSink& onName) {
+  const FileSystemCalls& calls = FileSystemCallTable();
+  const int reading = calls.openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (reading < 0) return false;
+  DIR* dir = ::fdopendir(reading);
+  if (dir == nullptr) {
+    ::close(reading);
+    return false;
+  }
+  struct Closer {
+    DIR* dir;
+    ~Closer() { ::closedir(dir); }
+  } closer{dir};
+  Text name;
+  Text upper;
+  while (const dirent* entry = calls.readdir(dir)) {
+    const std::string_view bytes(entry->d_name);
+    DecodeName(bytes, name);
+    upper = name;
+    MapToUpper(upper.data(), upper.size());
+    onName(bytes, name, upper, entry->d_type == DT_DIR);
+  }
+  return true;
+}
