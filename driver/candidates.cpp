@@ -35,7 +35,7 @@ void FileEntry::Keep(const ListedName& listed, const FileId& id) {
 }
 
 void SortNewestFirst(CandidateList& list) {
-  ListSortDescending(&list, &FileEntry::Created, kKeyDate);
+  ListSortBy(&list, kSortDescending, [](const FileEntry& entry) { return entry.Created(); });
   ListReset(list);
 }
 
