@@ -68,6 +68,16 @@ class ScanRegistry {
     return slot->second;
   }
 
+  // A directory no text names (the one a path check opened), opened by
+  // `open()` and kept, a failure too, until Clear.
+  template <typename Open>
+  Handle KeepOpened(Open open) {
+    retiredHandles_.reserve(retiredHandles_.size() + 1);  // room first: an opened handle can't leak
+    const Handle handle = open();
+    retiredHandles_.push_back(handle);
+    return handle;
+  }
+
   // Keeps `handle` under `key`. One kept there before stays open until Clear:
   // a scan may still read through it.
   void KeepDirectory(KeyView key, Handle handle) {
@@ -77,19 +87,21 @@ class ScanRegistry {
     slot->second = handle;
   }
 
-  // A copy of `name` that stays valid until Clear, for a scan that keeps no
-  // block of names; throws std::bad_alloc without memory.
+  // A copy of `name`, a NUL after it, that stays valid until Clear, for a
+  // scan that keeps no block of names; throws std::bad_alloc without memory.
   std::u16string_view KeepName(std::u16string_view name) {
-    if (tailFree_ < name.size()) {
-      const size_t units = std::max(kNameChunk, name.size());
+    const size_t room = name.size() + 1;
+    if (tailFree_ < room) {
+      const size_t units = std::max(kNameChunk, room);
       keptNames_.push_back(std::make_unique<std::u16string>(units, u'\0'));
       tail_ = keptNames_.back()->data();
       tailFree_ = units;
     }
     char16_t* const copy = tail_;
     std::copy(name.begin(), name.end(), copy);
-    tail_ += name.size();
-    tailFree_ -= name.size();
+    copy[name.size()] = u'\0';
+    tail_ += room;
+    tailFree_ -= room;
     return std::u16string_view(copy, name.size());
   }
 
@@ -117,7 +129,7 @@ class ScanRegistry {
   std::mutex lock_;
   std::map<int, Scan> scans_;
   std::map<Key, Handle, std::less<>> kept_;
-  std::vector<Handle> retiredHandles_;
+  std::vector<Handle> retiredHandles_;  // and those KeepOpened keeps
   // Names of ended scans and blocks of KeepName: callers may still hold views.
   std::vector<std::shared_ptr<void>> retiredNames_;
   std::vector<std::unique_ptr<std::u16string>> keptNames_;
