@@ -74,19 +74,6 @@ def test_unreadable_directory_finds_nothing(tmp_path):
     assert os.listdir(d) == ["a.log"]
 
 
-@pytest.mark.posix_only
-def test_odd_names_are_listed_and_untouched_in_simulation(tmp_path):
-    d = os.fsencode(str(tmp_path))
-    names = [b"a\nb.log", b"bad\xff.log", b"bad\xef\xbf\xbd.log", b"tab\t.log"]
-    for n in names:
-        open(os.path.join(d, n), "wb").close()
-    result = run(["-f", os.path.join(str(tmp_path), "*.log")])
-    assert result.returncode == 0
-    assert sorted(listed_names(result)) == sorted(
-        ["a?b.log", "bad\ufffd.log", "bad\ufffd.log", "tab?.log"])
-    assert sorted(os.listdir(d)) == sorted(names)
-
-
 @pytest.mark.posix_only  # "|" and '"' can't stand in Windows names
 @pytest.mark.parametrize("inner, pattern, left", [
     ("a|b", "*.log", ["keep.txt"]),
