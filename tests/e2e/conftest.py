@@ -360,20 +360,3 @@ def aged_files(tmp_path_factory):
     if sys.platform != "linux":
         pytest.skip("birth-time stock needs Linux")
     return AgedFiles(str(tmp_path_factory.mktemp("aged")))
-
-
-def typical_run_lines(directory_line):
-    """What the typical run prints: five logs aged 20, 15, 10, 9 and 1 days,
-    -d 7 -a 2 -D -b, app1.log of 2048 and app2.log of 1024 bytes."""
-    return BANNER + [
-        "Eingangspfad: " + directory_line,
-        "Eingangsdatei: *.log",
-        "Löschmodus: aktiv",
-        "Batchmodus: aktiv",
-        "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten",
-        "Datei app2.log wird gelöscht. OK!",
-        "Datei app1.log wird gelöscht. OK!",
-        "",
-        "Es wurden 2 Dateien gelöscht.",
-        "Dabei wurden 3 KiB freigegeben.",
-    ]

@@ -10,8 +10,8 @@ import time
 
 import pytest
 
-from conftest import (BIN, DAY, PROMPT, answer_and_finish, base_env, file_lines, listed_names,
-                      make_files, run, start_until_prompt, typical_run_lines, utf16)
+from conftest import (BANNER, BIN, DAY, PROMPT, answer_and_finish, base_env, file_lines,
+                      listed_names, make_files, run, start_until_prompt, utf16)
 
 
 @pytest.mark.parametrize("sizes, count_line, size_line", [
@@ -175,7 +175,11 @@ def test_typical_run(tmp_path, aged_files):
     result = run(["-f", os.path.join(d, "*.log"), "-d", "7", "-a", "2", "-D", "-b"],
                  now=births[4] + 7 * DAY)  # app5 is just under seven days old
     assert result.returncode == 0
-    assert result.lines == typical_run_lines(d + os.sep)
+    assert result.lines == BANNER + [
+        "Eingangspfad: " + d + os.sep, "Eingangsdatei: *.log", "Löschmodus: aktiv",
+        "Batchmodus: aktiv", "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten",
+        "Datei app2.log wird gelöscht. OK!", "Datei app1.log wird gelöscht. OK!", "",
+        "Es wurden 2 Dateien gelöscht.", "Dabei wurden 3 KiB freigegeben."]
     assert sorted(os.listdir(d)) == ["app3.log", "app4.log", "app5.log", "notes.txt", "old.log"]
 
 
