@@ -316,8 +316,7 @@ int64_t EntryDate(int number, int selector) noexcept {
   if (!facts.known) return 0;
   const int64_t seconds = selector == TimeAccessed   ? facts.access
                           : selector == TimeModified ? facts.write
-                                                     : CreationSeconds(facts.hasBirth, facts.birth,
-                                                                       facts.write, facts.change);
+                                                     : facts.created;
   return DateFromUtcSeconds(seconds, scan->utcOffset);
 }
 
