@@ -57,14 +57,22 @@ bool ComesBefore(unsigned char rankA, std::string_view a, unsigned char rankB, s
   return a < b;  // plain ASCII of one length: bytes compare as units do
 }
 
-NameTest::NameTest(const Text& pattern)
-    : exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
+NameTest::NameTest(const Text& pattern, PathStyle style)
+    : separators_(style == PathStyle::kWindows ? u"\\/" : u"/"),
+      exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
       pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
 
 bool NameTest::Matches(const Text& name, const Text& upper) {
+  if (name.find_first_of(separators_) != Text::npos) return false;
   if (exact_) return name == pattern_;
   WildcardKeyInto(name, upper, key_);
   return WildcardMatchKeys(pattern_, key_);
+}
+
+bool NameTest::Matches(const Text& name) {
+  upper_ = name;
+  MapToUpper(upper_.data(), upper_.size());
+  return Matches(name, upper_);
 }
 
 NameBlock::NameBlock() : chunks_(std::make_shared<Chunks>()) {}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/file_system/name_block.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -63,6 +64,20 @@ TEST(WildcardTest, MatchesLikeTheWindowsDirectorySearch) {
   }
   EXPECT_FALSE(WildcardMatchKeys(u"*.LOG", u"app.log"));  // no mapping of its own
   EXPECT_EQ(WildcardKey(u"x.ıni"), u"X.ıNI");
+}
+
+// A listed name holding a separator of the path style is no candidate.
+TEST(WildcardTest, NameTestRefusesANameWithASeparatorOfItsStyle) {
+  const struct {
+    PathStyle style;
+    const char16_t* name;
+    bool expected;
+  } cases[] = {
+      {PathStyle::kPosix, u"a\\b.log", true},
+      {PathStyle::kWindows, u"a\\b.log", false},
+      {PathStyle::kWindows, u"a/b.log", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameTest(u"*.log", c.style).Matches(c.name), c.expected);
 }
 
 TEST(WildcardTest, HasWildcardFindsStarOrQuestionMark) {

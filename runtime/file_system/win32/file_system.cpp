@@ -14,17 +14,18 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "runtime/dates.h"
+#include "runtime/file_system/name_block.h"
 #include "runtime/file_system/scan_registry.h"
 #include "runtime/file_system/win32/calls.h"
 #include "runtime/file_system/win32/listing.h"
 #include "runtime/file_system/win32/removal.h"
 #include "runtime/path.h"
 #include "runtime/text_win32.h"
-#include "runtime/wildcard.h"
 
 const char16_t kPathSeparator = u'\\';
 
@@ -35,7 +36,7 @@ namespace {
 struct Scan {
   bool idKnown = false;
   uint64_t volume = 0;
-  Text patternKey;  // the pattern as the wildcard matcher compares it
+  std::optional<NameTest> names;  // which names the scan hands out
   Listing listing;
   ListedEntry entry;
   // The listing keeps only its current entry: the names handed out are
@@ -88,14 +89,6 @@ HANDLE OpenDirectory(const Text& directory) try {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 } catch (const std::bad_alloc&) {
   return INVALID_HANDLE_VALUE;
-}
-
-// A name the scan hands out: the pattern matches its long name, and it holds
-// no separator (only foreign file systems show such names, and joined to the
-// directory they would name another file).
-bool IsCandidateName(const Scan& scan, const Text& name) {
-  if (name.find_first_of(u"\\/") != Text::npos) return false;
-  return WildcardMatchKeys(scan.patternKey, WildcardKey(name));
 }
 
 // -2 for a drive root that exists, -1 otherwise.
@@ -158,7 +151,7 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
   if (number < 0) return 0;
   Scan scan;
   try {
-    scan.patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
+    scan.names.emplace(pattern);
     scan.listing.buffer.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
     registry.lostEntries = true;
@@ -203,7 +196,7 @@ int NextEntry(int number) noexcept {
         if (!FetchRecords(scan->listing)) break;
         continue;
       }
-      if (IsCandidateName(*scan, scan->entry.name)) return 1;
+      if (scan->names->Matches(scan->entry.name)) return 1;
     }
   } catch (const std::bad_alloc&) {
     // No memory for a name: the scan ends here.
