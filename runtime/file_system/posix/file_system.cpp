@@ -29,9 +29,9 @@
 #include "runtime/file_system/posix/listing.h"
 #include "runtime/file_system/posix/open_files.h"
 #include "runtime/file_system/posix/removal.h"
+#include "runtime/file_system/posix/scan_registry.h"
 #include "runtime/file_system/posix/trusted_path.h"
 #include "runtime/file_system/removal_policy.h"
-#include "runtime/file_system/scan_registry.h"
 #include "runtime/path.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
@@ -71,7 +71,7 @@ struct Scan {
 };
 
 // Directories are kept by their text without trailing '/'.
-using Registry = ScanRegistry<Scan, std::string, OpenDirectory>;
+using Registry = ScanRegistry<Scan, OpenDirectory>;
 
 // Lives until the process ends: a close routine that runs on another thread
 // while the process exits never finds it destroyed.

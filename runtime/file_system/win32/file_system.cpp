@@ -20,10 +20,10 @@
 
 #include "runtime/dates.h"
 #include "runtime/file_system/name_block.h"
-#include "runtime/file_system/scan_registry.h"
 #include "runtime/file_system/win32/calls.h"
 #include "runtime/file_system/win32/listing.h"
 #include "runtime/file_system/win32/removal.h"
+#include "runtime/file_system/win32/scan_registry.h"
 #include "runtime/path.h"
 #include "runtime/text_win32.h"
 
@@ -46,7 +46,7 @@ struct Scan {
 
 // A directory text scanned again gets a handle of its own, as the listing's
 // position lives in the handle; the older one stays open until CloseAllScans.
-using Registry = ScanRegistry<Scan, Text, HANDLE>;
+using Registry = ScanRegistry<Scan>;
 
 // Lives until the process ends: a close routine that runs on another thread
 // while the process exits never finds it destroyed.

@@ -1,0 +1,73 @@
+// The Windows build's scan registry: the close routine can run on another
+// thread, so every use holds the lock; a directory text scanned again gets a
+// handle of its own; and the names handed out are copies the registry keeps,
+// as a scan keeps only its current entry.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/file_system/scan_registry.h"
+#include "runtime/text.h"
+
+template <typename Scan>
+class ScanRegistry : public ScanRegistryCore<Scan, Text, HANDLE> {
+  using Core = ScanRegistryCore<Scan, Text, HANDLE>;
+
+ public:
+  using typename Core::KeyView;
+
+  // Every other member wants the lock held.
+  [[nodiscard]] std::lock_guard<std::mutex> Hold() { return std::lock_guard<std::mutex>(lock_); }
+
+  // Keeps `handle` under `key`. One kept there before stays open until Clear:
+  // a scan may still read through it.
+  void KeepDirectory(KeyView key, HANDLE handle) {
+    const auto [slot, inserted] = this->kept_.try_emplace(Text(key), handle);
+    if (inserted) return;
+    retiredHandles_.push_back(slot->second);
+    slot->second = handle;
+  }
+
+  // A copy of `name` that stays valid until Clear; throws std::bad_alloc
+  // without memory.
+  std::u16string_view KeepName(std::u16string_view name) {
+    if (tailFree_ < name.size()) {
+      const size_t units = std::max(kNameChunk, name.size());
+      keptNames_.push_back(std::make_unique<std::u16string>(units, u'\0'));
+      tail_ = keptNames_.back()->data();
+      tailFree_ = units;
+    }
+    char16_t* const copy = tail_;
+    std::copy(name.begin(), name.end(), copy);
+    tail_ += name.size();
+    tailFree_ -= name.size();
+    return std::u16string_view(copy, name.size());
+  }
+
+  // Core::Clear, and the handles and names only this build keeps.
+  template <typename Close>
+  void Clear(Close close) noexcept {
+    Core::Clear(close);
+    for (const HANDLE handle : retiredHandles_) close(handle);
+    retiredHandles_.clear();
+    keptNames_.clear();
+    tail_ = nullptr;
+    tailFree_ = 0;
+  }
+
+ private:
+  static constexpr size_t kNameChunk = 16 * 1024;  // units of one block of kept names
+
+  std::mutex lock_;
+  std::vector<HANDLE> retiredHandles_;
+  std::vector<std::unique_ptr<std::u16string>> keptNames_;
+  char16_t* tail_ = nullptr;  // free units of the last KeepName block
+  size_t tailFree_ = 0;
+};
