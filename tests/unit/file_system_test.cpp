@@ -125,6 +125,7 @@ TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
       {Path("a.log/x"), -1},
       {"", -1},
       {"///", -1},
+      {"/tmp", -2},  // a name in the root directory
       {Path(std::string(NAME_MAX + 1, 'n')), -1},
       {Path(std::string(PATH_MAX + 100, 'a')), -1},
   };

@@ -92,8 +92,7 @@ bool HoldsNul(const std::string& bytes) {
 
 // "dir", "dir/" and "dir//" name the same directory; "/" stays "/".
 std::string_view RegistryKey(std::string_view directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
-  return directory;
+  return directory.substr(0, LengthWithoutTrailingSeparators(directory, PathStyle::kPosix, 1));
 }
 
 // The directory `path` names relative to `startFd`, through trusted links only.
@@ -108,15 +107,6 @@ OpenDirectory OpenKept(int startFd, std::string_view path) {
 OpenDirectory DirectoryFor(std::string_view directory) {
   const std::string_view key = RegistryKey(directory);
   return TheRegistry().Directory(key, [key] { return OpenKept(AT_FDCWD, key); });
-}
-
-// Split of a path at its last '/': directory text and name, both views into
-// `path` (the name ends where the path ends). No '/' means the current
-// directory; a '/' at the start means the root.
-std::pair<std::string_view, std::string_view> SplitAtLastSlash(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return {std::string_view(), path};
-  return {slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 // Starts reading ahead for a large scan; "." and ".." and the entries the
@@ -173,7 +163,9 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
 // under the path's text for the scan that follows. A link another user owns
 // is not followed: -1.
 int64_t PlainPathSize(std::string_view path) {
-  const auto [directory, name] = SplitAtLastSlash(path);
+  const size_t cut = FilePartStart(path, PathStyle::kPosix);
+  const std::string_view directory = path.substr(0, cut);  // "" is the current directory
+  const std::string_view name = path.substr(cut);
   const OpenDirectory dir = DirectoryFor(directory);
   if (dir.fd < 0) return kNothingThere;
   const EntryFacts facts = ReadFacts(dir.fd, std::string(name).c_str(), dir.device);
@@ -235,9 +227,11 @@ int64_t PathSize(const Text& path) noexcept {
     if (work.empty()) return kNothingThere;
     const std::string bytes = BytesFromText(work);
     if (HoldsNul(bytes)) return kNothingThere;
-    const size_t slash = work.rfind(u'/');
-    const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    if (HasWildcard(last)) return FirstMatchSize(SplitAtLastSlash(bytes).first, last);
+    const Text last = work.substr(FilePartStart(work, PathStyle::kPosix));
+    if (HasWildcard(last)) {
+      return FirstMatchSize(
+          std::string_view(bytes).substr(0, FilePartStart(bytes, PathStyle::kPosix)), last);
+    }
     return PlainPathSize(bytes);
   } catch (const std::bad_alloc&) {
     return kNothingThere;
