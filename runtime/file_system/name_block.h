@@ -29,9 +29,10 @@ bool ComesBefore(unsigned char rankA, std::string_view nameA, unsigned char rank
                  std::string_view nameB);
 
 // Whether a name is one the scan's pattern asks for, one rule for every
-// build. A name that holds a separator of the path style is none: only
-// foreign file systems show such names, and joined to the directory they
-// would name another file. A pattern without "*" or "?" names one file
+// build. A name that holds a separator of the path style is none: joined to
+// the directory it would name another file. Only foreign file systems show
+// such names on Windows; a POSIX listing never holds a "/", so that style
+// has nothing to look for. A pattern without "*" or "?" names one file
 // exactly, letter case included, where the platform's names keep their case
 // (kExactNamesKeepCase); any other goes through the wildcard matcher.
 class NameTest {
@@ -44,7 +45,7 @@ class NameTest {
   bool Matches(const Text& name);
 
  private:
-  std::u16string_view separators_;
+  std::u16string_view separators_;  // none to look for in the POSIX style
   bool exact_;
   Text pattern_;  // the pattern itself when exact, else its key
   Text key_;
