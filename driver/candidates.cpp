@@ -20,10 +20,22 @@ __extension__ typedef __int128 Wide;
 constexpr Wide kLargest = std::numeric_limits<int64_t>::max();
 constexpr Wide kSmallest = std::numeric_limits<int64_t>::min();
 
+constexpr uint32_t kMostNanoseconds = 999999999;
+constexpr uint32_t kNanosecondBits = 0x7FFFFFFF;
+
 }  // namespace
 
+void FileEntry::Keep(const ListedName& listed, const FileId& id) {
+  name = listed.name.data();
+  directory = static_cast<int32_t>(listed.directory);
+  volume = id.volume;
+  file = id.file;
+  birth = id.birth;
+  link = id.link ? 1 : 0;
+}
+
 void SortNewestFirst(CandidateList& list) {
-  ListSortDescending(&list, &FileEntry::created, kKeyDate);
+  ListSortDescending(&list, &FileEntry::Created, kKeyDate);
   ListReset(list);
 }
 
@@ -41,15 +53,17 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
     FileId id;
     if (EntryId(kScan, id) == 0) continue;  // vanished or can't be examined
     const ListedName listed = EntryListedName(kScan);
-    FileEntry* entry = listed.name.empty() ? nullptr : ListAdd(list);
+    FileEntry* entry = listed.name.empty() || !FileEntry::Fits(listed) ? nullptr : ListAdd(list);
     if (entry == nullptr) {  // no storage for the name or the record
       lost = true;
       continue;
     }
-    entry->listed = listed;
+    entry->Keep(listed, id);
     entry->size = EntrySize(kScan);
-    entry->created = {EntryDate(kScan, TimeCreated), EntryCreationFraction(kScan)};
-    entry->id = id;
+    entry->createdDate = EntryDate(kScan, TimeCreated);
+    // Below a second's nanoseconds from every platform; 31 bits hold them.
+    entry->createdNanoseconds =
+        std::min(EntryCreationFraction(kScan), kMostNanoseconds) & kNanosecondBits;
   }
   CloseScan(kScan);
   if (lost || ScansLostEntries() != 0) {
@@ -64,7 +78,7 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
   Text name;  // kept from one entry to the next
   while (FileEntry* entry = ListNext(list)) {
     name.clear();
-    AppendNameText(entry->listed.name, name);
+    AppendNameText(entry->Name(), name);
     if (MatchPattern(kNamePattern, name) == 0) ListRemoveCurrent(list);
   }
   if (const int64_t costly = PatternLimitHits(kNamePattern); costly > 0) {
@@ -75,7 +89,8 @@ void FilterByName(const RunSettings& settings, CandidateList& list) {
 void DropLinksToDirectories(CandidateList& list) {
   ListReset(list);
   while (FileEntry* entry = ListNext(list)) {
-    if (entry->id.link && IsLinkToDirectory(entry->listed, entry->id) != 0) ListRemoveCurrent(list);
+    if (entry->link != 0 && IsLinkToDirectory(entry->Listed(), entry->Id()) != 0)
+      ListRemoveCurrent(list);
   }
 }
 
@@ -91,7 +106,7 @@ void FilterByAge(const RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   while (FileEntry* entry = ListNext(list)) {
     // Exact: a minimum age beyond every date leaves no entry old enough.
-    if (Wide{entry->created.date} >= Wide{CurrentDate()} - minAge) ListRemoveCurrent(list);
+    if (Wide{entry->createdDate} >= Wide{CurrentDate()} - minAge) ListRemoveCurrent(list);
   }
 }
 

@@ -17,18 +17,38 @@ struct CreationTime {
   auto operator<=>(const CreationTime&) const = default;
 };
 
-// One file found by the scan. Its listed name is the scan's directory (one
-// for every entry, kept open) and the name in the scan's storage (valid until
-// CloseAllScans): a million entries cost no name copies, and the removal
-// goes from it straight to the directory the scan read.
+// One file found by the scan, packed into 56 bytes: a directory of a
+// million files keeps a million of them at once. The name stays in the
+// scan's storage (valid until CloseAllScans, a NUL after it), so it costs no
+// copy; the directory is the scan's (one for every entry, kept open), so the
+// removal goes from the entry straight to the directory the scan read.
 struct FileEntry {
-  ListedName listed;
+  const NameUnit* name = nullptr;
   int64_t size = 0;
-  CreationTime created;
-  FileId id;
+  int64_t createdDate = 0;
+  uint64_t volume = 0;
+  uint64_t file = 0;
+  uint64_t birth = 0;
+  int32_t directory = -1;
+  uint32_t createdNanoseconds : 31 = 0;
+  uint32_t link : 1 = 0;
+
+  // Whether the listed name's directory fits the packed form (every
+  // platform's does: a descriptor, or a handle, whose upper half is its
+  // lower half's sign).
+  static bool Fits(const ListedName& listed) {
+    return listed.directory == static_cast<int32_t>(listed.directory);
+  }
+  // Takes a listed name that fits and the identity.
+  void Keep(const ListedName& listed, const FileId& id);
+  NativeName Name() const { return NativeName(name); }
+  ListedName Listed() const { return ListedName{directory, Name()}; }
+  FileId Id() const { return FileId{volume, file, birth, link != 0}; }
+  CreationTime Created() const { return CreationTime{createdDate, createdNanoseconds}; }
 };
 
 using CandidateList = RecordList<FileEntry>;
+static_assert(sizeof(RecordNode<FileEntry>) <= 64, "a candidate costs at most 64 bytes");
 
 // Sorts newest first (by the full creation time; entries made at the same
 // moment keep the scan's order) and puts the cursor before the first entry.

@@ -30,7 +30,7 @@ bool Confirmed() {
 }
 
 void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
-  const int removed = RemoveFile(entry.listed, entry.id);
+  const int removed = RemoveFile(entry.Listed(), entry.Id());
   if (removed == 0) {
     WriteLine(u"Fehler!");
     return;
@@ -52,7 +52,7 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
   Text line;  // kept from one file to the next: a million files cost no allocation each
   while (FileEntry* entry = ListNext(list)) {
     line.assign(u"Datei ");
-    AppendNameText(entry->listed.name, line);  // the one conversion of the name
+    AppendNameText(entry->Name(), line);  // the one conversion of the name
     line.append(u" wird gelöscht. ");
     Write(line);
     if (settings.deleteMode != 1) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -30,18 +31,23 @@ enum KeyType : int {
 inline constexpr int kSortDescending = 1;
 inline constexpr int kSortIgnoreCase = 2;
 
+// Where a node stands in its list's pool: 32 bits, half of what a pointer
+// takes, for a list that may hold millions of records. kNoNode is none.
+inline constexpr uint32_t kNoNode = UINT32_MAX;
+
 template <class T>
 struct RecordNode {
   T value{};
-  RecordNode* prev = nullptr;
-  RecordNode* next = nullptr;
+  uint32_t prev = kNoNode;
+  uint32_t next = kNoNode;
 };
 
 namespace record_list_detail {
 
 // Storage for the nodes of one list: blocks of growing size, carved out in
 // order, and a chain of the nodes given back, so a list of a million records
-// costs a few dozen allocations and no per-record heap overhead.
+// costs a few dozen allocations and no per-record heap overhead. A node's
+// index is its block's number and its place in the block; nodes never move.
 template <class T>
 class NodePool {
  public:
@@ -50,22 +56,31 @@ class NodePool {
   NodePool& operator=(const NodePool&) = delete;
   ~NodePool() { Release(); }
 
-  // A zero-filled node, or nullptr when no storage is left.
-  RecordNode<T>* Take() {
-    void* place = freeNodes_;
-    if (freeNodes_ != nullptr) {
-      freeNodes_ = freeNodes_->next;
-    } else {
-      if (used_ == capacity_ && !Grow()) return nullptr;
-      place = blocks_.back() + used_++ * sizeof(RecordNode<T>);
-    }
-    return new (place) RecordNode<T>();
+  // The node under an index Take answered.
+  RecordNode<T>* At(uint32_t index) const {
+    return reinterpret_cast<RecordNode<T>*>(blocks_[index >> kSlotBits] +
+                                            (index & kSlotMask) * sizeof(RecordNode<T>));
   }
 
-  // Destroys a node taken from this pool and keeps its storage for reuse.
-  void Give(RecordNode<T>* node) {
+  // The index of a zero-filled node, or kNoNode when no storage is left.
+  uint32_t Take() {
+    uint32_t index = freeNodes_;
+    if (index != kNoNode) {
+      freeNodes_ = reinterpret_cast<FreeLink*>(At(index))->next;
+    } else {
+      if (used_ == capacity_ && !Grow()) return kNoNode;
+      index = static_cast<uint32_t>((blocks_.size() - 1) << kSlotBits) + used_++;
+    }
+    new (At(index)) RecordNode<T>();
+    return index;
+  }
+
+  // Destroys the node under `index` and keeps its storage for reuse.
+  void Give(uint32_t index) {
+    RecordNode<T>* node = At(index);
     node->~RecordNode<T>();
-    freeNodes_ = ::new (static_cast<void*>(node)) FreeLink{freeNodes_};
+    ::new (static_cast<void*>(node)) FreeLink{freeNodes_};
+    freeNodes_ = index;
   }
 
   // Frees every block; the nodes must have been destroyed or given back.
@@ -75,20 +90,25 @@ class NodePool {
     }
     blocks_.clear();
     used_ = capacity_ = 0;
-    freeNodes_ = nullptr;
+    freeNodes_ = kNoNode;
   }
 
  private:
   // What a given-back node's storage holds: the next given-back node.
   struct FreeLink {
-    FreeLink* next;
+    uint32_t next;
   };
   static_assert(sizeof(RecordNode<T>) >= sizeof(FreeLink));
-  static constexpr size_t kFirstBlock = 16;
-  static constexpr size_t kLargestBlock = 65536;
+  static constexpr unsigned kSlotBits = 16;
+  static constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
+  static constexpr uint32_t kFirstBlock = 16;
+  static constexpr uint32_t kLargestBlock = kSlotMask + 1;
+  // Block numbers stay below 0xFFFF, so no index is kNoNode.
+  static constexpr size_t kMostBlocks = kSlotMask;
 
   bool Grow() {
-    const size_t nodes = capacity_ == 0 ? kFirstBlock : std::min(capacity_ * 2, kLargestBlock);
+    if (blocks_.size() >= kMostBlocks) return false;
+    const uint32_t nodes = capacity_ == 0 ? kFirstBlock : std::min(capacity_ * 2, kLargestBlock);
     void* block = ::operator new (nodes * sizeof(RecordNode<T>),
                                   std::align_val_t{alignof(RecordNode<T>)}, std::nothrow);
     if (block == nullptr) return false;
@@ -104,19 +124,19 @@ class NodePool {
   }
 
   std::vector<std::byte*> blocks_;
-  size_t used_ = 0;      // nodes carved out of the newest block
-  size_t capacity_ = 0;  // nodes the newest block holds
-  FreeLink* freeNodes_ = nullptr;
+  uint32_t used_ = 0;      // nodes carved out of the newest block
+  uint32_t capacity_ = 0;  // nodes the newest block holds
+  uint32_t freeNodes_ = kNoNode;
 };
 
 }  // namespace record_list_detail
 
-// The cursor is `current`; nullptr means before the first record.
+// The cursor is `current`; kNoNode means before the first record.
 template <class T>
 struct RecordList {
-  RecordNode<T>* first = nullptr;
-  RecordNode<T>* last = nullptr;
-  RecordNode<T>* current = nullptr;
+  uint32_t first = kNoNode;
+  uint32_t last = kNoNode;
+  uint32_t current = kNoNode;
   int64_t count = 0;
   record_list_detail::NodePool<T> pool;
 
@@ -124,19 +144,21 @@ struct RecordList {
   RecordList(const RecordList&) = delete;
   RecordList& operator=(const RecordList&) = delete;
   ~RecordList() { ListClear(*this); }
+
+  RecordNode<T>* Node(uint32_t index) const { return pool.At(index); }
 };
 
 // Releases every record; the list is empty afterwards.
 template <class T>
 void ListClear(RecordList<T>& list) {
-  RecordNode<T>* node = list.first;
-  while (node != nullptr) {
-    RecordNode<T>* next = node->next;
+  uint32_t index = list.first;
+  while (index != kNoNode) {
+    RecordNode<T>* node = list.Node(index);
+    index = node->next;
     node->~RecordNode<T>();
-    node = next;
   }
   list.pool.Release();
-  list.first = list.last = list.current = nullptr;
+  list.first = list.last = list.current = kNoNode;
   list.count = 0;
 }
 
@@ -145,20 +167,21 @@ void ListClear(RecordList<T>& list) {
 // storage is left, with nothing changed.
 template <class T>
 T* ListAdd(RecordList<T>& list) {
-  RecordNode<T>* node = list.pool.Take();
-  if (node == nullptr) return nullptr;
-  RecordNode<T>* after = list.current;
+  const uint32_t index = list.pool.Take();
+  if (index == kNoNode) return nullptr;
+  RecordNode<T>* node = list.Node(index);
+  const uint32_t after = list.current;
   node->prev = after;
-  node->next = after != nullptr ? after->next : list.first;
-  if (node->next != nullptr)
-    node->next->prev = node;
+  node->next = after != kNoNode ? list.Node(after)->next : list.first;
+  if (node->next != kNoNode)
+    list.Node(node->next)->prev = index;
   else
-    list.last = node;
-  if (after != nullptr)
-    after->next = node;
+    list.last = index;
+  if (after != kNoNode)
+    list.Node(after)->next = index;
   else
-    list.first = node;
-  list.current = node;
+    list.first = index;
+  list.current = index;
   ++list.count;
   return &node->value;
 }
@@ -166,41 +189,42 @@ T* ListAdd(RecordList<T>& list) {
 // Puts the cursor before the first record.
 template <class T>
 void ListReset(RecordList<T>& list) {
-  list.current = nullptr;
+  list.current = kNoNode;
 }
 
 // Moves the cursor on by one; nullptr (cursor unchanged) past the last record.
 template <class T>
 T* ListNext(RecordList<T>& list) {
-  RecordNode<T>* next = list.current != nullptr ? list.current->next : list.first;
-  if (next == nullptr) return nullptr;
+  const uint32_t next = list.current != kNoNode ? list.Node(list.current)->next : list.first;
+  if (next == kNoNode) return nullptr;
   list.current = next;
-  return &next->value;
+  return &list.Node(next)->value;
 }
 
 // The cursor's record, or nullptr before the first record.
 template <class T>
 T* ListCurrent(RecordList<T>& list) {
-  return list.current != nullptr ? &list.current->value : nullptr;
+  return list.current != kNoNode ? &list.Node(list.current)->value : nullptr;
 }
 
 // Removes the cursor's record; the cursor goes to its predecessor (before the
 // first record when it was the first). Returns the cursor's record.
 template <class T>
 T* ListRemoveCurrent(RecordList<T>& list) {
-  RecordNode<T>* node = list.current;
-  if (node == nullptr) return nullptr;
-  if (node->prev != nullptr)
-    node->prev->next = node->next;
+  const uint32_t index = list.current;
+  if (index == kNoNode) return nullptr;
+  const RecordNode<T>* node = list.Node(index);
+  if (node->prev != kNoNode)
+    list.Node(node->prev)->next = node->next;
   else
     list.first = node->next;
-  if (node->next != nullptr)
-    node->next->prev = node->prev;
+  if (node->next != kNoNode)
+    list.Node(node->next)->prev = node->prev;
   else
     list.last = node->prev;
   list.current = node->prev;
   --list.count;
-  list.pool.Give(node);
+  list.pool.Give(index);
   return ListCurrent(list);
 }
 
@@ -234,70 +258,90 @@ inline int CompareKeys(const Text& a, const Text& b, int options) {
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-// True when `right` must come strictly before `left`.
-template <class T, class K>
-bool GoesFirst(const RecordNode<T>* right, const RecordNode<T>* left, K T::*key, int options) {
-  int order = CompareKeys(right->value.*key, left->value.*key, options);
-  return (options & kSortDescending) != 0 ? order > 0 : order < 0;
-}
+// The merge sort over one list's nodes. The key is a member or a member
+// function of the record (std::invoke reads both).
+template <class T, class Key>
+struct ChainSort {
+  const NodePool<T>& pool;
+  Key key;
+  int options;
 
-// Sorts the chain of n records starting at `head` (its links beyond the n-th
-// record are ignored); returns the new head with prev links set and the last
-// record's next cleared.
-template <class T, class K>
-RecordNode<T>* SortChain(RecordNode<T>* head, int64_t n, K T::*key, int options) {
-  if (n < 2) {
-    head->next = nullptr;
-    head->prev = nullptr;
-    return head;
+  // True when `right` must come strictly before `left`.
+  bool GoesFirst(const RecordNode<T>* right, const RecordNode<T>* left) const {
+    const int order =
+        CompareKeys(std::invoke(key, right->value), std::invoke(key, left->value), options);
+    return (options & kSortDescending) != 0 ? order > 0 : order < 0;
   }
-  if (n == 2) {
-    RecordNode<T>* second = head->next;
-    RecordNode<T>* a = head;
-    RecordNode<T>* b = second;
-    if (GoesFirst(second, head, key, options)) std::swap(a, b);
-    a->prev = nullptr;
-    a->next = b;
-    b->prev = a;
-    b->next = nullptr;
-    return a;
-  }
-  int64_t leftCount = n / 2;
-  RecordNode<T>* rightHead = head;
-  for (int64_t i = 0; i < leftCount; ++i) rightHead = rightHead->next;
-  RecordNode<T>* left = SortChain(head, leftCount, key, options);
-  RecordNode<T>* right = SortChain(rightHead, n - leftCount, key, options);
-  RecordNode<T>* merged = nullptr;
-  RecordNode<T>* tail = nullptr;
-  while (left != nullptr || right != nullptr) {
-    RecordNode<T>* take;
-    if (left == nullptr || (right != nullptr && GoesFirst(right, left, key, options))) {
-      take = right;
-      right = right->next;
-    } else {
-      take = left;
-      left = left->next;
+
+  // Sorts the chain of n records starting at `head` (its links beyond the
+  // n-th record are ignored); returns the new head with prev links set and
+  // the last record's next cleared.
+  uint32_t Sort(uint32_t head, int64_t n) const {
+    RecordNode<T>* headNode = pool.At(head);
+    if (n < 2) {
+      headNode->next = kNoNode;
+      headNode->prev = kNoNode;
+      return head;
     }
-    take->prev = tail;
-    if (tail != nullptr)
-      tail->next = take;
-    else
-      merged = take;
-    tail = take;
+    if (n == 2) {
+      uint32_t a = head;
+      uint32_t b = headNode->next;
+      if (GoesFirst(pool.At(b), headNode)) std::swap(a, b);
+      RecordNode<T>* nodeA = pool.At(a);
+      RecordNode<T>* nodeB = pool.At(b);
+      nodeA->prev = kNoNode;
+      nodeA->next = b;
+      nodeB->prev = a;
+      nodeB->next = kNoNode;
+      return a;
+    }
+    const int64_t leftCount = n / 2;
+    uint32_t rightHead = head;
+    for (int64_t i = 0; i < leftCount; ++i) rightHead = pool.At(rightHead)->next;
+    uint32_t left = Sort(head, leftCount);
+    uint32_t right = Sort(rightHead, n - leftCount);
+    RecordNode<T>* leftNode = pool.At(left);
+    RecordNode<T>* rightNode = pool.At(right);
+    uint32_t merged = kNoNode;
+    uint32_t tail = kNoNode;
+    RecordNode<T>* tailNode = nullptr;
+    while (left != kNoNode || right != kNoNode) {
+      uint32_t take;
+      RecordNode<T>* takeNode;
+      if (left == kNoNode || (right != kNoNode && GoesFirst(rightNode, leftNode))) {
+        take = right;
+        takeNode = rightNode;
+        right = rightNode->next;
+        rightNode = right != kNoNode ? pool.At(right) : nullptr;
+      } else {
+        take = left;
+        takeNode = leftNode;
+        left = leftNode->next;
+        leftNode = left != kNoNode ? pool.At(left) : nullptr;
+      }
+      takeNode->prev = tail;
+      if (tailNode != nullptr)
+        tailNode->next = take;
+      else
+        merged = take;
+      tail = take;
+      tailNode = takeNode;
+    }
+    tailNode->next = kNoNode;
+    return merged;
   }
-  tail->next = nullptr;
-  return merged;
-}
 
-// True when no record must come before its predecessor: the stable sort
-// would leave the order as it is.
-template <class T, class K>
-bool InOrder(const RecordNode<T>* head, K T::*key, int options) {
-  for (const RecordNode<T>* node = head; node->next != nullptr; node = node->next) {
-    if (GoesFirst(node->next, node, key, options)) return false;
+  // True when no record must come before its predecessor: the stable sort
+  // would leave the order as it is.
+  bool InOrder(uint32_t head) const {
+    for (const RecordNode<T>* node = pool.At(head); node->next != kNoNode;) {
+      const RecordNode<T>* next = pool.At(node->next);
+      if (GoesFirst(next, node)) return false;
+      node = next;
+    }
+    return true;
   }
-  return true;
-}
+};
 
 inline bool KnownKeyType(int keyType) {
   switch (keyType) {
@@ -320,19 +364,21 @@ inline bool KnownKeyType(int keyType) {
 
 }  // namespace record_list_detail
 
-// Stable top-down merge sort on the field `key`; option bits kSortDescending
-// and kSortIgnoreCase (text keys). The cursor stays on its record. An unknown
-// key type leaves the order unchanged.
+// Stable top-down merge sort on the field `key` (or on what the member
+// function `key` answers); option bits kSortDescending and kSortIgnoreCase
+// (text keys). The cursor stays on its record. An unknown key type leaves the
+// order unchanged.
 template <class T, class K>
 void ListSort(RecordList<T>* list, int options, K T::*key, int keyType) {
   if (list == nullptr || list->count == 0) return;
   if (!record_list_detail::KnownKeyType(keyType)) return;
+  const record_list_detail::ChainSort<T, K T::*> sort{list->pool, key, options};
   // The passes sort the same list again and again; a list already in order
   // costs one walk instead of a full sort.
-  if (record_list_detail::InOrder(list->first, key, options)) return;
-  list->first = record_list_detail::SortChain(list->first, list->count, key, options);
-  RecordNode<T>* tail = list->first;
-  while (tail->next != nullptr) tail = tail->next;
+  if (sort.InOrder(list->first)) return;
+  list->first = sort.Sort(list->first, list->count);
+  uint32_t tail = list->first;
+  while (list->Node(tail)->next != kNoNode) tail = list->Node(tail)->next;
   list->last = tail;
 }
 

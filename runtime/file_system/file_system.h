@@ -42,10 +42,10 @@ Text EntryName(int number) noexcept;
 
 // A name as a scan listed it: the directory the scan opened (kept open until
 // CloseAllScans: a descriptor on POSIX, a handle on Windows) and the name as
-// the system spelled it, in the platform's form, stored once by the service.
-// Both stay valid and unchanged until CloseAllScans, also after CloseScan, so
-// a caller that keeps every name of a large directory needs no storage of its
-// own, and a removal goes from it straight to the directory the scan read.
+// the system spelled it, in the platform's form, stored once by the service
+// with a NUL after it (a listed name holds none). Both stay valid and unchanged until
+// CloseAllScans, also after CloseScan, so a caller that keeps every name of a large directory needs
+// no storage of its own, and a removal goes from it straight to the directory the scan read.
 struct ListedName {
   intptr_t directory = -1;
   NativeName name;

@@ -58,12 +58,12 @@ bool ComesBefore(unsigned char rankA, std::string_view a, unsigned char rankB, s
 }
 
 NameTest::NameTest(const Text& pattern, PathStyle style)
-    : separators_(style == PathStyle::kWindows ? u"\\/" : u""),
+    : neverInAName_(style == PathStyle::kWindows ? std::u16string_view(u"\\/\0", 3) : u""),
       exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
       pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
 
 bool NameTest::Matches(const Text& name, const Text& upper) {
-  if (!separators_.empty() && name.find_first_of(separators_) != Text::npos) return false;
+  if (!neverInAName_.empty() && name.find_first_of(neverInAName_) != Text::npos) return false;
   if (exact_) return name == pattern_;
   WildcardKeyInto(name, upper, key_);
   return WildcardMatchKeys(pattern_, key_);

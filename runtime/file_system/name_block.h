@@ -29,10 +29,11 @@ bool ComesBefore(unsigned char rankA, std::string_view nameA, unsigned char rank
                  std::string_view nameB);
 
 // Whether a name is one the scan's pattern asks for, one rule for every
-// build. A name that holds a separator of the path style is none: joined to
-// the directory it would name another file. Only foreign file systems show
-// such names on Windows; a POSIX listing never holds a "/", so that style
-// has nothing to look for. A pattern without "*" or "?" names one file
+// build. A name that holds a separator of the path style or a NUL is none:
+// it would name another file, joined to the directory or cut at the NUL that
+// ends a listed name. Only foreign file systems show such names on Windows;
+// a POSIX listing never holds a "/" or a NUL, so that style has nothing to
+// look for. A pattern without "*" or "?" names one file
 // exactly, letter case included, where the platform's names keep their case
 // (kExactNamesKeepCase); any other goes through the wildcard matcher.
 class NameTest {
@@ -45,7 +46,7 @@ class NameTest {
   bool Matches(const Text& name);
 
  private:
-  std::u16string_view separators_;  // none to look for in the POSIX style
+  std::u16string_view neverInAName_;  // none to look for in the POSIX style
   bool exact_;
   Text pattern_;  // the pattern itself when exact, else its key
   Text key_;

@@ -16,13 +16,13 @@ struct Record {
 
 std::vector<Text> Names(RecordList<Record>& list) {
   std::vector<Text> names;
-  for (RecordNode<Record>* node = list.first; node != nullptr; node = node->next) {
-    names.push_back(node->value.name);
+  for (uint32_t at = list.first; at != kNoNode; at = list.Node(at)->next) {
+    names.push_back(list.Node(at)->value.name);
   }
   // The backward links must agree with the forward ones.
   std::vector<Text> backward;
-  for (RecordNode<Record>* node = list.last; node != nullptr; node = node->prev) {
-    backward.insert(backward.begin(), node->value.name);
+  for (uint32_t at = list.last; at != kNoNode; at = list.Node(at)->prev) {
+    backward.insert(backward.begin(), list.Node(at)->value.name);
   }
   EXPECT_EQ(names, backward);
   EXPECT_EQ(static_cast<int64_t>(names.size()), ListLength(list));
@@ -190,7 +190,8 @@ TEST(RecordList, SortsALargeListInPlace) {
   ListSortDescending(&list, &Record::key, kKeyDate);
   int64_t previousKey = INT64_MAX;
   double previousIndex = -1;
-  for (RecordNode<Record>* node = list.first; node != nullptr; node = node->next) {
+  for (uint32_t at = list.first; at != kNoNode; at = list.Node(at)->next) {
+    const RecordNode<Record>* node = list.Node(at);
     ASSERT_LE(node->value.key, previousKey);
     if (node->value.key == previousKey) {
       ASSERT_GT(node->value.ratio, previousIndex);

@@ -23,7 +23,7 @@ std::vector<Text> Select(const RunSettings& settings) {
   ReleaseAllPatterns();
   std::vector<Text> names;
   SortNewestFirst(list);
-  while (FileEntry* entry = ListNext(list)) names.push_back(NameText(entry->listed.name));
+  while (FileEntry* entry = ListNext(list)) names.push_back(NameText(entry->Name()));
   return names;
 }
 

@@ -66,16 +66,17 @@ TEST(WildcardTest, MatchesLikeTheWindowsDirectorySearch) {
   EXPECT_EQ(WildcardKey(u"x.ıni"), u"X.ıNI");
 }
 
-// A listed name holding a separator of the path style is no candidate.
+// A listed name holding a separator of the path style or a NUL is no candidate.
 TEST(WildcardTest, NameTestRefusesANameWithASeparatorOfItsStyle) {
   const struct {
     PathStyle style;
-    const char16_t* name;
+    Text name;
     bool expected;
   } cases[] = {
       {PathStyle::kPosix, u"a\\b.log", true},
       {PathStyle::kWindows, u"a\\b.log", false},
       {PathStyle::kWindows, u"a/b.log", false},
+      {PathStyle::kWindows, Text(u"a\0b.log", 7), false},
   };
   for (const auto& c : cases) EXPECT_EQ(NameTest(u"*.log", c.style).Matches(c.name), c.expected);
 }

@@ -35,19 +35,21 @@ class ScanRegistry : public ScanRegistryCore<Scan, Text, HANDLE> {
     slot->second = handle;
   }
 
-  // A copy of `name` that stays valid until Clear; throws std::bad_alloc
-  // without memory.
+  // A copy of `name`, a NUL after it, that stays valid until Clear; throws
+  // std::bad_alloc without memory.
   std::u16string_view KeepName(std::u16string_view name) {
-    if (tailFree_ < name.size()) {
-      const size_t units = std::max(kNameChunk, name.size());
+    const size_t room = name.size() + 1;
+    if (tailFree_ < room) {
+      const size_t units = std::max(kNameChunk, room);
       keptNames_.push_back(std::make_unique<std::u16string>(units, u'\0'));
       tail_ = keptNames_.back()->data();
       tailFree_ = units;
     }
     char16_t* const copy = tail_;
     std::copy(name.begin(), name.end(), copy);
-    tail_ += name.size();
-    tailFree_ -= name.size();
+    copy[name.size()] = u'\0';
+    tail_ += room;
+    tailFree_ -= room;
     return std::u16string_view(copy, name.size());
   }
 
