@@ -35,7 +35,7 @@ void FileEntry::Keep(const ListedName& listed, const FileId& id) {
 }
 
 void SortNewestFirst(CandidateList& list) {
-  ListSortDescending(&list, &FileEntry::Created, kKeyDate);
+  ListSortBy(&list, kSortDescending, [](const FileEntry& entry) { return entry.Created(); });
   ListReset(list);
 }
 
@@ -43,7 +43,7 @@ void CollectCandidates(const RunSettings& settings, CandidateList& list) {
   ListClear(list);
   // A directory that can't be read would look like one with nothing to
   // delete; a scan that ran out of memory is told below.
-  if (OpenScan(kScan, settings.directory, settings.pattern) == 0 && ScansLostEntries() == 0) {
+  if (OpenScan(kScan, settings.scanDirectory, settings.pattern) == 0 && ScansLostEntries() == 0) {
     WriteLine(u"Fehler: Verzeichnis kann nicht gelesen werden: " + settings.directory);
   }
   // Entries left out for want of memory are not deleted; the run says so.

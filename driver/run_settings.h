@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "cleanup_version.h"
+#include "runtime/file_system/file_system.h"
 #include "runtime/text.h"
 
 struct RunSettings {
@@ -13,6 +14,8 @@ struct RunSettings {
   Text inputSpec;
   Text directory;
   Text pattern;
+  // The directory the scan reads, resolved with the input (ResolveInput).
+  ScanDirectory scanDirectory;
   Text nameExpression;
   int64_t minDays = 0;
   int64_t minHours = 0;

@@ -13,15 +13,21 @@ void ResolveInput(RunSettings& settings) {
   SplitUserPath(input, directory, file);
   // A wildcard in the last component always makes a pattern, even when its
   // first match is a directory such as "." for "*.*".
-  if (!HasWildcard(file) && PathSize(input) == kDirectorySize) {
+  const ResolvedPath resolved = HasWildcard(file) ? ResolvedPath{} : ResolvePath(input);
+  if (resolved.size == kDirectorySize) {
     // A value that is all directory part is that part: itself, or for a
     // bare drive "C:" its root "C:\".
     settings.directory = file.empty() ? directory : input;
     settings.pattern = u"*.*";
+    // The directory the check found is the one the scan reads, where the
+    // platform opened it on the way: a link swapped since can't redirect it.
+    settings.scanDirectory =
+        resolved.directory.Opened() ? resolved.directory : ResolveDirectory(settings.directory);
     return;
   }
   settings.directory = directory;
   settings.pattern = file;
+  settings.scanDirectory = ResolveDirectory(directory);
 }
 
 void ReportSettings(const RunSettings& settings) {

@@ -57,7 +57,9 @@ void AppendShown(Text& held, const Text& text) {
   const size_t start = held.size();
   held += text;
   for (size_t i = start; i < held.size(); ++i) {
-    if (IsControl(held[i]) || IsLayoutCharacter(held[i])) held[i] = u'?';
+    const char16_t unit = held[i];
+    if (unit >= 0x20 && unit < 0x7F) continue;  // printable ASCII, most of every line
+    if (IsControl(unit) || IsLayoutCharacter(unit)) held[i] = u'?';
   }
 }
 

@@ -258,8 +258,8 @@ inline int CompareKeys(const Text& a, const Text& b, int options) {
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
-// The merge sort over one list's nodes. The key is a member or a member
-// function of the record (std::invoke reads both).
+// The merge sort over one list's nodes. The key is a member of the record
+// or a function of it (std::invoke reads both).
 template <class T, class Key>
 struct ChainSort {
   const NodePool<T>& pool;
@@ -273,62 +273,65 @@ struct ChainSort {
     return (options & kSortDescending) != 0 ? order > 0 : order < 0;
   }
 
-  // Sorts the chain of n records starting at `head` (its links beyond the
-  // n-th record are ignored); returns the new head with prev links set and
-  // the last record's next cleared.
-  uint32_t Sort(uint32_t head, int64_t n) const {
-    RecordNode<T>* headNode = pool.At(head);
-    if (n < 2) {
-      headNode->next = kNoNode;
-      headNode->prev = kNoNode;
-      return head;
-    }
-    if (n == 2) {
-      uint32_t a = head;
-      uint32_t b = headNode->next;
-      if (GoesFirst(pool.At(b), headNode)) std::swap(a, b);
-      RecordNode<T>* nodeA = pool.At(a);
-      RecordNode<T>* nodeB = pool.At(b);
-      nodeA->prev = kNoNode;
-      nodeA->next = b;
-      nodeB->prev = a;
-      nodeB->next = kNoNode;
-      return a;
-    }
-    const int64_t leftCount = n / 2;
-    uint32_t rightHead = head;
-    for (int64_t i = 0; i < leftCount; ++i) rightHead = pool.At(rightHead)->next;
-    uint32_t left = Sort(head, leftCount);
-    uint32_t right = Sort(rightHead, n - leftCount);
-    RecordNode<T>* leftNode = pool.At(left);
-    RecordNode<T>* rightNode = pool.At(right);
-    uint32_t merged = kNoNode;
-    uint32_t tail = kNoNode;
-    RecordNode<T>* tailNode = nullptr;
-    while (left != kNoNode || right != kNoNode) {
-      uint32_t take;
-      RecordNode<T>* takeNode;
-      if (left == kNoNode || (right != kNoNode && GoesFirst(rightNode, leftNode))) {
-        take = right;
-        takeNode = rightNode;
+  // Merges two sorted chains (next links only, each ended by kNoNode): a
+  // record of the right one goes first only when it must, so equal records
+  // keep their order. What is left of one chain is linked on at once.
+  uint32_t Merge(uint32_t left, uint32_t right) const {
+    uint32_t head = kNoNode;
+    uint32_t* link = &head;  // where the next record taken is linked
+    while (left != kNoNode && right != kNoNode) {
+      RecordNode<T>* leftNode = pool.At(left);
+      RecordNode<T>* rightNode = pool.At(right);
+      if (GoesFirst(rightNode, leftNode)) {
+        *link = right;
+        link = &rightNode->next;
         right = rightNode->next;
-        rightNode = right != kNoNode ? pool.At(right) : nullptr;
       } else {
-        take = left;
-        takeNode = leftNode;
+        *link = left;
+        link = &leftNode->next;
         left = leftNode->next;
-        leftNode = left != kNoNode ? pool.At(left) : nullptr;
       }
-      takeNode->prev = tail;
-      if (tailNode != nullptr)
-        tailNode->next = take;
-      else
-        merged = take;
-      tail = take;
-      tailNode = takeNode;
     }
-    tailNode->next = kNoNode;
-    return merged;
+    *link = left != kNoNode ? left : right;
+    return head;
+  }
+
+  // Sorts the chain from `head`; answers its new head, prev links set, and
+  // its last record in `last`.
+  // Bottom-up over the runs already in order (a list read in about the
+  // order wanted, or in its reverse with many equal keys, has few): slot i
+  // holds 2^i runs merged, the older records on the left. Needs no memory.
+  uint32_t Sort(uint32_t head, uint32_t& last) const {
+    uint32_t slots[64];
+    size_t used = 0;
+    for (uint32_t rest = head; rest != kNoNode;) {
+      uint32_t run = rest;
+      RecordNode<T>* node = pool.At(rest);
+      while (node->next != kNoNode && !GoesFirst(pool.At(node->next), node)) {
+        node = pool.At(node->next);
+      }
+      rest = node->next;
+      node->next = kNoNode;
+      size_t slot = 0;
+      for (; slot < used && slots[slot] != kNoNode; ++slot) {
+        run = Merge(slots[slot], run);
+        slots[slot] = kNoNode;
+      }
+      if (slot == used) ++used;
+      slots[slot] = run;
+    }
+    uint32_t sorted = kNoNode;
+    for (size_t slot = 0; slot < used; ++slot) {
+      if (slots[slot] != kNoNode)
+        sorted = sorted == kNoNode ? slots[slot] : Merge(slots[slot], sorted);
+    }
+    uint32_t previous = kNoNode;
+    for (uint32_t at = sorted; at != kNoNode; at = pool.At(at)->next) {
+      pool.At(at)->prev = previous;
+      previous = at;
+    }
+    last = previous;
+    return sorted;
   }
 
   // True when no record must come before its predecessor: the stable sort
@@ -364,22 +367,24 @@ inline bool KnownKeyType(int keyType) {
 
 }  // namespace record_list_detail
 
-// Stable top-down merge sort on the field `key` (or on what the member
-// function `key` answers); option bits kSortDescending and kSortIgnoreCase
-// (text keys). The cursor stays on its record. An unknown key type leaves the
-// order unchanged.
-template <class T, class K>
-void ListSort(RecordList<T>* list, int options, K T::*key, int keyType) {
+// Stable merge sort on what `key(record)` answers (a function the
+// sort calls inline); option bits kSortDescending and kSortIgnoreCase (text
+// keys). The cursor stays on its record.
+template <class T, class Key>
+void ListSortBy(RecordList<T>* list, int options, Key key) {
   if (list == nullptr || list->count == 0) return;
-  if (!record_list_detail::KnownKeyType(keyType)) return;
-  const record_list_detail::ChainSort<T, K T::*> sort{list->pool, key, options};
+  const record_list_detail::ChainSort<T, Key> sort{list->pool, key, options};
   // The passes sort the same list again and again; a list already in order
   // costs one walk instead of a full sort.
   if (sort.InOrder(list->first)) return;
-  list->first = sort.Sort(list->first, list->count);
-  uint32_t tail = list->first;
-  while (list->Node(tail)->next != kNoNode) tail = list->Node(tail)->next;
-  list->last = tail;
+  list->first = sort.Sort(list->first, list->last);
+}
+
+// The same on the field `key`. An unknown key type leaves the order unchanged.
+template <class T, class K>
+void ListSort(RecordList<T>* list, int options, K T::*key, int keyType) {
+  if (!record_list_detail::KnownKeyType(keyType)) return;
+  ListSortBy(list, options, key);
 }
 
 template <class T, class K>

@@ -23,13 +23,44 @@ inline constexpr int kDirectoryType = 2;
 // Time selectors of EntryDate; any other value selects the creation time.
 enum TimeSelector : int { TimeCreated = 0, TimeAccessed = 1, TimeModified = 2 };
 
-// Size of the file the path names (its first match when the last component
-// holds wildcards); -2 for a directory or drive; -1 when nothing usable.
-int64_t PathSize(const Text& path) noexcept;
+// A directory the service opened for scans and keeps until CloseAllScans:
+// the descriptor on POSIX, the handle on Windows, -1 for none; and on POSIX
+// its device.
+struct ScanDirectory {
+  intptr_t handle = -1;
+  uint64_t device = 0;
+  bool Opened() const { return handle != -1; }
+};
+
+// What a path names, found once. `size`: the size of the file (of its first
+// match when the last component holds wildcards); -2 for a directory or
+// drive; -1 when nothing usable. `directory`: when `size` is -2 and the
+// platform opened that directory on the way (POSIX, through trusted links
+// only), the directory itself, which a scan of it must read (a link swapped
+// since can't redirect the scan); else none.
+struct ResolvedPath {
+  int64_t size = kNothingThere;
+  ScanDirectory directory;
+};
+ResolvedPath ResolvePath(const Text& path) noexcept;
+
+inline int64_t PathSize(const Text& path) noexcept {
+  return ResolvePath(path).size;
+}
+
+// Opens the directory a text names (the empty text is the current one) for
+// scans; none when it names no directory that may be used. POSIX resolves
+// each text once per run and answers that one descriptor again.
+ScanDirectory ResolveDirectory(const Text& directory) noexcept;
 
 // Starts scan `number` of `directory` with `pattern` (empty: "*.*"). Nonzero
 // when a scan is open (it may have no entries), 0 when it could not start.
-int OpenScan(int number, const Text& directory, const Text& pattern) noexcept;
+int OpenScan(int number, const ScanDirectory& directory, const Text& pattern) noexcept;
+
+// The same for a directory text.
+inline int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
+  return OpenScan(number, ResolveDirectory(directory), pattern);
+}
 
 // Makes the next entry current; 0 at the end or without a scan.
 int NextEntry(int number) noexcept;

@@ -1,6 +1,7 @@
 #include "runtime/file_system/name_block.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "runtime/unicode.h"
@@ -42,11 +43,17 @@ bool ComesBefore(unsigned char rankA, std::string_view a, unsigned char rankB, s
   for (uint64_t x, y; i + 8 <= common; i += 8) {
     std::memcpy(&x, a.data() + i, 8);
     std::memcpy(&y, b.data() + i, 8);
-    if (x != y || (x & kHighBits) != 0) break;
+    if (x == y && (x & kHighBits) == 0) continue;
+    // The bytes before the first that differs are equal ASCII too.
+    if constexpr (std::endian::native == std::endian::little) {
+      if ((x & kHighBits) == 0 && x != y) i += static_cast<size_t>(std::countr_zero(x ^ y) / 8);
+    }
+    break;
   }
   for (; i < common; ++i) {
     const auto x = static_cast<unsigned char>(a[i]);
     const auto y = static_cast<unsigned char>(b[i]);
+    if (x == y && x < 0x80) continue;  // equal ASCII: equal units and keys
     // Beyond ASCII, bytes are no units: decode both from here (rare, and it
     // costs no storage). The ASCII before decodes the same on both sides.
     if ((x | y) >= 0x80) return DecodedComesBefore(a.substr(i), b.substr(i));

@@ -1,9 +1,9 @@
 // What the file-system service holds between calls, the same on every
-// platform: the scans by number, the directories they opened by directory
-// text, the storage of the names handed out as views and the lost-entries
-// flag. Each platform's ScanRegistry (posix/, win32/) builds on it with what
-// only that build needs. The platform supplies its scan and its directory
-// handle.
+// platform: the scans by number, the directories they opened (by directory
+// text, or under none), the storage of the names handed out as views and the
+// lost-entries flag. Each platform's ScanRegistry (posix/, win32/) builds on
+// it with what only that build needs. The platform supplies its scan and its
+// directory handle.
 #pragma once
 
 #include <map>
@@ -50,7 +50,9 @@ class ScanRegistryCore {
   void Clear(Close close) noexcept {
     scans_.clear();
     for (const auto& kept : kept_) close(kept.second);
+    for (const Handle handle : retiredHandles_) close(handle);
     kept_.clear();
+    retiredHandles_.clear();
     retiredNames_.clear();
   }
 
@@ -60,6 +62,7 @@ class ScanRegistryCore {
  protected:
   std::map<int, Scan> scans_;
   std::map<Key, Handle, std::less<>> kept_;
+  std::vector<Handle> retiredHandles_;  // kept, but under no text
   // Names of ended scans: callers may still hold views into them.
   std::vector<std::shared_ptr<void>> retiredNames_;
 };

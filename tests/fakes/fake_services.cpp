@@ -127,19 +127,23 @@ Text ProgramName() {
   return u"cleanup";
 }
 
-int64_t PathSize(const Text& path) noexcept {
-  if (path == directory().path) return kDirectorySize;
-  for (const fake::Entry& entry : directory().entries) {
-    if (directory().path + u"/" + entry.name == path) {
-      return entry.type == kDirectoryType ? kDirectorySize : entry.size;
-    }
-  }
-  return kNothingThere;
+ScanDirectory ResolveDirectory(const Text& dir) noexcept {
+  return dir == directory().path ? ScanDirectory{fake::kOpenDirectory} : ScanDirectory{};
 }
 
-int OpenScan(int, const Text& dir, const Text& pattern) noexcept {
+ResolvedPath ResolvePath(const Text& path) noexcept {
+  if (path == directory().path) return {kDirectorySize, ResolveDirectory(path)};
+  for (const fake::Entry& entry : directory().entries) {
+    if (directory().path + u"/" + entry.name == path) {
+      return {entry.type == kDirectoryType ? kDirectorySize : entry.size, {}};
+    }
+  }
+  return {};
+}
+
+int OpenScan(int, const ScanDirectory& dir, const Text& pattern) noexcept {
   fake::state.scan = fake::Scan();
-  if (dir != directory().path) return 0;
+  if (dir.handle != fake::kOpenDirectory) return 0;
   fake::state.scan.open = true;
   NameTest test(pattern);  // the scan's own test: exact names keep their case on POSIX
   for (const fake::Entry& entry : directory().entries) {

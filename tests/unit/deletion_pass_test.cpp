@@ -25,6 +25,7 @@ std::vector<Text> RunPass(RunSettings& settings, const std::vector<File>& files,
                           std::deque<Text> answers = {}) {
   fake::Reset();
   fake::directory().path = settings.directory;
+  settings.scanDirectory = ResolveDirectory(settings.directory);
   int64_t created = 1000;
   for (const File& file : files) {
     const uint64_t id = file.id != 0 ? file.id : static_cast<uint64_t>(created) + 100;
@@ -97,6 +98,7 @@ TEST_F(DeletionPass, BatchSummaryCountsAndUnits) {
 TEST_F(DeletionPass, FailureIsReportedAndThePassGoesOn) {
   RunSettings settings = Mode(1, 1);
   fake::directory().path = settings.directory;
+  settings.scanDirectory = ResolveDirectory(settings.directory);
   fake::directory().entries = {{.name = u"locked", .size = 5, .created = 3, .id = 1},
                                {.name = u"swapped", .size = 6, .created = 2, .id = 2},
                                {.name = u"free", .size = 7, .created = 1, .id = 3}};
@@ -149,6 +151,7 @@ TEST_F(DeletionPass, ShortOfMemoryIsSaidAndDeletesOnlyWhatAFullListWould) {
   RunSettings settings = Mode(1, 1);
   settings.spareCount = 1;  // a full list spares c and deletes b and a
   fake::directory().path = settings.directory;
+  settings.scanDirectory = ResolveDirectory(settings.directory);
   fake::directory().entries = {{.name = u"c", .created = 3, .id = 3, .lost = true},
                                {.name = u"b", .created = 2, .id = 2},
                                {.name = u"a", .created = 1, .id = 1}};

@@ -13,7 +13,8 @@ constexpr int64_t kNow = 1700000000;
 constexpr int64_t kDay = 86400;
 
 // Runs collection and the three passes; returns the names left, newest first.
-std::vector<Text> Select(const RunSettings& settings) {
+std::vector<Text> Select(RunSettings settings) {
+  settings.scanDirectory = ResolveDirectory(settings.directory);
   CandidateList list;
   CollectCandidates(settings, list);
   FilterByName(settings, list);

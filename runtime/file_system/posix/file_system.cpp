@@ -4,7 +4,8 @@
 // opened stays open until CloseAllScans, and deletions go through it, so a
 // path component swapped for a link after the scan can't redirect them: a
 // listed name carries its scan's descriptor to the removal. A directory text
-// is resolved once per run, through trusted links only. The service runs on
+// is resolved once per run, through trusted links only, and the directory a
+// path check opened goes to the scan as it is, not by its text. The service runs on
 // the run's one thread (only the read-ahead worker shares a scan's names, and
 // it hands its facts over itself), so it takes no lock. Every entry point
 // answers a failure value, also when memory runs out.
@@ -158,25 +159,24 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
   return facts.size;
 }
 
-// What a path without wildcards names. A directory,
-// or a link that may be followed to one, gives -2, and the directory is kept
-// under the path's text for the scan that follows. A link another user owns
-// is not followed: -1.
-int64_t PlainPathSize(std::string_view path) {
+// What a path without wildcards names. A directory, or a link that may be
+// followed to one, gives -2 and the directory, opened here and kept for the
+// scan that follows. A link another user owns is not followed: -1.
+ResolvedPath PlainPath(std::string_view path) {
   const size_t cut = FilePartStart(path, PathStyle::kPosix);
   const std::string_view directory = path.substr(0, cut);  // "" is the current directory
   const std::string_view name = path.substr(cut);
   const OpenDirectory dir = DirectoryFor(directory);
-  if (dir.fd < 0) return kNothingThere;
+  if (dir.fd < 0) return {};
   const EntryFacts facts = ReadFacts(dir.fd, std::string(name).c_str(), dir.device);
-  if (!facts.known) return kNothingThere;
+  if (!facts.known) return {};
   const bool link = S_ISLNK(facts.mode);
-  if (!link && !S_ISDIR(facts.mode)) return facts.size;
-  if (link && !TrustedLinkOwner(facts.owner)) return kNothingThere;
-  const OpenDirectory kept = TheRegistry().Directory(
-      path, [dirFd = dir.fd, name = name] { return OpenKept(dirFd, name); });
-  if (kept.fd >= 0) return kDirectorySize;
-  return link ? facts.size : kNothingThere;  // a link to no directory
+  if (!link && !S_ISDIR(facts.mode)) return {facts.size, {}};
+  if (link && !TrustedLinkOwner(facts.owner)) return {};
+  const OpenDirectory kept =
+      TheRegistry().KeepOpened([dirFd = dir.fd, name = name] { return OpenKept(dirFd, name); });
+  if (kept.fd >= 0) return {kDirectorySize, {kept.fd, kept.device}};
+  return {link ? facts.size : kNothingThere, {}};  // a link to no directory
 }
 
 // What `act(directoryFd, name)` answers for a listed name, its bytes ended by
@@ -219,32 +219,43 @@ bool ReadSortedMatches(int dirFd, const Text& pattern, Scan& scan) {
 
 }  // namespace
 
-int64_t PathSize(const Text& path) noexcept {
-  if (path.empty()) return kNothingThere;
+ResolvedPath ResolvePath(const Text& path) noexcept {
+  if (path.empty()) return {};
   try {
     Text work = path.substr(0, PATH_MAX - 1);
     TrimTrailingSeparators(work, PathStyle::kPosix);
-    if (work.empty()) return kNothingThere;
+    if (work.empty()) return {};
     const std::string bytes = BytesFromText(work);
-    if (HoldsNul(bytes)) return kNothingThere;
+    if (HoldsNul(bytes)) return {};
     const Text last = work.substr(FilePartStart(work, PathStyle::kPosix));
     if (HasWildcard(last)) {
-      return FirstMatchSize(
-          std::string_view(bytes).substr(0, FilePartStart(bytes, PathStyle::kPosix)), last);
+      const std::string_view directory =
+          std::string_view(bytes).substr(0, FilePartStart(bytes, PathStyle::kPosix));
+      return {FirstMatchSize(directory, last), {}};
     }
-    return PlainPathSize(bytes);
+    return PlainPath(bytes);
   } catch (const std::bad_alloc&) {
-    return kNothingThere;
+    return {};
   }
 }
 
-int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
-  Registry& registry = TheRegistry();
-  registry.Retire(number);
-  if (number < 0) return 0;
+ScanDirectory ResolveDirectory(const Text& directory) noexcept {
   try {
     const OpenDirectory dir = DirectoryFor(BytesFromText(directory));
-    if (dir.fd < 0) return 0;
+    if (dir.fd < 0) return {};
+    return {dir.fd, dir.device};
+  } catch (const std::bad_alloc&) {
+    TheRegistry().lostEntries = true;
+    return {};
+  }
+}
+
+int OpenScan(int number, const ScanDirectory& directory, const Text& pattern) noexcept {
+  Registry& registry = TheRegistry();
+  registry.Retire(number);
+  if (number < 0 || directory.handle < 0 || directory.handle > INT_MAX) return 0;
+  try {
+    const OpenDirectory dir{static_cast<int>(directory.handle), directory.device};
     Scan scan;
     scan.dir = dir;
     scan.utcOffset = LocalOffsetNow();  // the offset in force now, for every file time

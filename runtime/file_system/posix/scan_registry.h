@@ -1,5 +1,6 @@
 // The POSIX build's scan registry: a directory text is resolved once per run,
-// and the input check, the scans and the removals all use what it gave. The
+// and the input check, the scans and the removals all use what it gave; the
+// directory a path check opened is kept under no text. The
 // service runs on one thread, so the registry takes no lock.
 #pragma once
 
@@ -26,5 +27,16 @@ class ScanRegistry : public ScanRegistryCore<Scan, std::string, Handle> {
       throw;
     }
     return slot->second;
+  }
+
+  // A directory no text names (the one a path check opened), opened by
+  // `open()` and kept, a failure too, until Clear.
+  template <typename Open>
+  Handle KeepOpened(Open open) {
+    auto& retired = this->retiredHandles_;
+    retired.reserve(retired.size() + 1);  // room first: an opened handle can't leak
+    const Handle handle = open();
+    retired.push_back(handle);
+    return handle;
   }
 };

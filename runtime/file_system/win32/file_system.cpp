@@ -113,10 +113,8 @@ uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-}  // namespace
-
-// The whole value is judged, at any length.
-int64_t PathSize(const Text& path) noexcept try {
+// What PathSize answers for a path text.
+int64_t PathAnswer(const Text& path) noexcept try {
   if (path.empty()) return kNothingThere;
   Text work = path;
   if ((work.size() == 2 || work.size() == 3) && work[1] == u':') {
@@ -144,7 +142,30 @@ int64_t PathSize(const Text& path) noexcept try {
   return kNothingThere;
 }
 
-int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
+}  // namespace
+
+// The whole value is judged, at any length; it is judged by its text, and a
+// scan opens the directory a text names itself (ResolveDirectory).
+ResolvedPath ResolvePath(const Text& path) noexcept {
+  return ResolvedPath{PathAnswer(path), {}};
+}
+
+ScanDirectory ResolveDirectory(const Text& directory) noexcept {
+  Registry& registry = TheRegistry();
+  HANDLE handle = OpenDirectory(directory);
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  const auto guard = registry.Hold();
+  try {
+    registry.KeepDirectory(directory, handle);
+  } catch (const std::bad_alloc&) {
+    registry.lostEntries = true;
+    CloseHandle(handle);
+    return {};
+  }
+  return {reinterpret_cast<intptr_t>(handle), 0};
+}
+
+int OpenScan(int number, const ScanDirectory& directory, const Text& pattern) noexcept {
   Registry& registry = TheRegistry();
   const auto guard = registry.Hold();
   registry.Retire(number);
@@ -157,20 +178,11 @@ int OpenScan(int number, const Text& directory, const Text& pattern) noexcept {
     registry.lostEntries = true;
     return 0;
   }
-  HANDLE handle = OpenDirectory(directory);
-  if (handle == INVALID_HANDLE_VALUE) return 0;
+  // Kept by ResolveDirectory until CloseAllScans.
+  HANDLE handle = reinterpret_cast<HANDLE>(directory.handle);
+  if (!directory.Opened() || handle == nullptr) return 0;
   scan.listing.directory = handle;
-  if (StartListing(scan.listing) == 0) {
-    CloseHandle(handle);
-    return 0;
-  }
-  try {
-    registry.KeepDirectory(directory, handle);
-  } catch (const std::bad_alloc&) {
-    registry.lostEntries = true;
-    CloseHandle(handle);
-    return 0;
-  }
+  if (StartListing(scan.listing) == 0) return 0;
   FileId volume;
   DWORD attributes = 0;
   DWORD links = 0;

@@ -31,7 +31,7 @@ class ScanRegistry : public ScanRegistryCore<Scan, Text, HANDLE> {
   void KeepDirectory(KeyView key, HANDLE handle) {
     const auto [slot, inserted] = this->kept_.try_emplace(Text(key), handle);
     if (inserted) return;
-    retiredHandles_.push_back(slot->second);
+    this->retiredHandles_.push_back(slot->second);
     slot->second = handle;
   }
 
@@ -53,12 +53,10 @@ class ScanRegistry : public ScanRegistryCore<Scan, Text, HANDLE> {
     return std::u16string_view(copy, name.size());
   }
 
-  // Core::Clear, and the handles and names only this build keeps.
+  // Core::Clear, and the names only this build keeps.
   template <typename Close>
   void Clear(Close close) noexcept {
     Core::Clear(close);
-    for (const HANDLE handle : retiredHandles_) close(handle);
-    retiredHandles_.clear();
     keptNames_.clear();
     tail_ = nullptr;
     tailFree_ = 0;
@@ -68,7 +66,6 @@ class ScanRegistry : public ScanRegistryCore<Scan, Text, HANDLE> {
   static constexpr size_t kNameChunk = 16 * 1024;  // units of one block of kept names
 
   std::mutex lock_;
-  std::vector<HANDLE> retiredHandles_;
   std::vector<std::unique_ptr<std::u16string>> keptNames_;
   char16_t* tail_ = nullptr;  // free units of the last KeepName block
   size_t tailFree_ = 0;
