@@ -109,9 +109,9 @@ def decode_lines(raw):
     return text[:-2].split("\r\n")
 
 
-def utf16(*answers, end="\r\n"):
+def utf16(*answers):
     """Confirmation answers as redirected input: UTF-16LE lines."""
-    return "".join(a + end for a in answers).encode("utf-16-le")
+    return "".join(a + "\r\n" for a in answers).encode("utf-16-le")
 
 
 def base_env(extra=None):

@@ -1,4 +1,4 @@
-"""Console on POSIX: terminal output and typed confirmations, Ctrl+C, Ctrl+D,
+"""Console on POSIX: terminal output and typed confirmations, Ctrl+C,
 UTF-8 answers from a pipe, names shown safely, output written line by line."""
 
 import os
@@ -67,24 +67,9 @@ def test_ctrl_c_at_prompt_ends_tool_at_once(tmp_path):
     assert sorted(os.listdir(d)) == ["a.log", "b.log", "c.log"]
 
 
-def test_ctrl_d_at_prompt_refuses_every_later_file(tmp_path):
-    d = str(tmp_path)
-    make_files(d, {"a.log": 1, "b.log": 2, "c.log": 3})
-    session = PtySession(["-f", d, "-D"])
-    answer_prompts(session, [b"j\r", b"\x04"])
-    session.expect(PROMPT, count=3)  # asked, but not read again
-    status = session.finish()
-    assert os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0
-    lines = terminal_lines(session)
-    assert sum(l.endswith("Löschvorgang abgebrochen") for l in lines) == 2
-    assert len(os.listdir(d)) == 2
-
-
 @pytest.mark.parametrize("answers, deleted", [
     ("yes", 3),                      # an endless stream of "y" lines
     (b"j\nn\n", 1),                  # two answers, then end of input
-    (b"j\r\nJ\r\n", 2),
-    (b"n\nj", 1),                    # last line without line end
 ])
 def test_utf8_answers_from_a_pipe(tmp_path, answers, deleted):
     d = str(tmp_path)

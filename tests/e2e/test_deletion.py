@@ -15,7 +15,6 @@ from conftest import (BIN, DAY, PROMPT, answer_and_finish, base_env, file_lines,
 
 
 @pytest.mark.parametrize("sizes, count_line, size_line", [
-    ([1536, 512], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 2 KiB freigegeben."),
     ([3 * 2 ** 29, 7], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 1 GiB freigegeben."),
     ([4096, "f0"], "Es wurden 2 Dateien gelöscht.", "Dabei wurden 4 KiB freigegeben."),  # a hard link
 ])
@@ -36,15 +35,10 @@ def test_batch_deletion_reports_count_and_freed_size(tmp_path, sizes, count_line
 
 
 @pytest.mark.parametrize("stdin, deleted", [
-    *((utf16(answer, answer, answer), 3) for answer in ("j", "J", "ja", "y", "Yes")),
-    (utf16("\ufeffj", "\ufeffj", "\ufeffj"), 0),  # the refused words: the pass's unit table
-    (utf16("j", "J", "y", end="\r"), 3),
-    (utf16("j", "J", "y", end="\n"), 3),
+    # The answer words and the line ends are the unit tables' (pass, input lines).
     ("j\r\nn\ny\r".encode("utf-16-le"), 2),
-    (utf16("j"), 1),              # end of input refuses the rest
-    (b"", 0),
-    ("j".encode("utf-16-le"), 1),  # last line without line end
-    pytest.param(utf16("j" * 70000, "n", "n"), 1, id="overlong line is one answer"),
+    (utf16("\ufeffj", "\ufeffj", "\ufeffj"), 0),
+    ("j".encode("utf-16-le"), 1),  # end of input refuses the rest
     # 8-bit input: UTF-8 lines on POSIX; the Windows build reads UTF-16LE only
     (b"j\r\n", 0 if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else 1),
 ])
@@ -60,36 +54,6 @@ def test_confirmations_read_redirected_utf16_lines(tmp_path, stdin, deleted):
     assert all(l.endswith(PROMPT + "Löschvorgang abgebrochen") for l in lines if l not in done)
     if deleted:
         assert result.lines[-1] == "Dabei wurden %d B freigegeben." % deleted
-
-
-def test_read_only_and_open_files_fail_and_stay(tmp_path):
-    d = str(tmp_path)
-    held = {} if os.environ.get("CLEANUP_SKIP_POSIX_ONLY") else {"held.log": 9}  # not on Windows
-    make_files(d, {"ro.log": 5, "rw.log": 7, **held})
-    os.chmod(os.path.join(d, "ro.log"), 0o444)  # Wine: FILE_ATTRIBUTE_READONLY
-    with open(os.path.join(d, "held.log" if held else os.devnull)) as log:  # as a daemon keeps its log
-        holder = subprocess.Popen(["sleep", "60"], stdin=log)
-    result = run(["-f", d, "-D", "-b"])
-    holder.kill()
-    assert result.returncode == 0
-    assert sorted(file_lines(result)) == ["Datei %s wird gelöscht. Fehler!" % n for n in sorted(
-        [*held, "ro.log"])] + ["Datei rw.log wird gelöscht. OK!"]
-    assert result.lines[-3:] == ["", "Es wurde 1 Datei gelöscht.", "Dabei wurden 7 B freigegeben."]
-    assert sorted(os.listdir(d)) == sorted([*held, "ro.log"])
-
-
-@pytest.mark.posix_only
-def test_symlink_is_removed_not_its_target(tmp_path):
-    d = os.path.join(str(tmp_path), "dir")
-    outside = os.path.join(str(tmp_path), "outside")
-    make_files(outside, {"target.log": 50})
-    os.makedirs(d)
-    os.symlink(os.path.join(outside, "target.log"), os.path.join(d, "link.log"))
-    os.symlink(outside, os.path.join(d, "dirlink.log"))  # a link to a directory is skipped
-    result = run(["-f", os.path.join(d, "*.log"), "-D", "-b"])
-    assert file_lines(result) == ["Datei link.log wird gelöscht. OK!"]
-    assert os.listdir(d) == ["dirlink.log"]
-    assert os.listdir(outside) == ["target.log"]
 
 
 @pytest.mark.posix_only

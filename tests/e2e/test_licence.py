@@ -8,8 +8,6 @@ from conftest import BANNER, PROGRAM, run
 @pytest.mark.parametrize("args", [
     ["-l"],
     ["-f", "x", "-l", "-D"],          # -D after -l is never read
-    ["-d", "3", "-l", "-f"],
-    ["-x", "-l"],
     ["-D", "-x", "-d", "seven", "-l"],  # -l acts before a delete run is refused
 ])
 def test_licence_shows_83_lines_and_exits_0(tmp_path, args):

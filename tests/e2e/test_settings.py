@@ -13,7 +13,6 @@ SIM = ["Löschmodus: nur Simulation", "Batchmodus: nicht aktiv"]
     ("{d}/*.log", False, "{d}/", "*.log", ["a.log", "B.LOG"]),
     ("{d}", False, "{d}", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
     ("{d}/", False, "{d}/", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
-    ("{d}/*.*", False, "{d}/", "*.*", ["a.log", "B.LOG", "c.txt", "noext"]),
     ("{d}/c.txt", False, "{d}/", "c.txt", ["c.txt"]),
     ("*.log", True, "", "*.log", ["a.log", "B.LOG"]),
     ("{d}/*.none", False, "{d}/", "*.none", []),
@@ -34,36 +33,10 @@ def test_input_resolves_into_directory_and_pattern(
     assert sorted(os.listdir(d)) == ["B.LOG", "a.log", "c.txt", "noext", "sub.log"]
 
 
-@pytest.mark.parametrize("options, expected", [
-    ([], SIM),
-    (["-D"], ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
-    (["-b"], ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
-    (["-b", "-D", "-b"], ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
-    (["-r", r"^app\d+\.log$"], SIM + [r"regulärer Ausdruck: ^app\d+\.log$"]),
-    (["-r", ""], SIM),
-    (["-d", "1", "-h", "-30"], SIM + ["Mindestalter der Dateien: 1 Tage, -30 Stunden, 0 Minuten"]),
-    (["-d", "-1"], SIM),
-    (["-h", "0", "-m", "0"], SIM),
-    (["-m", "5"], SIM + ["Mindestalter der Dateien: 0 Tage, 0 Stunden, 5 Minuten"]),
-    (["-d", "$1F"], SIM + ["Mindestalter der Dateien: 31 Tage, 0 Stunden, 0 Minuten"]),
-    (["-d", "abc", "-h", "2"], SIM + ["Mindestalter der Dateien: 0 Tage, 2 Stunden, 0 Minuten"]),
-    (["-r", "x", "-d", "7"], SIM + ["regulärer Ausdruck: x",
-                                    "Mindestalter der Dateien: 7 Tage, 0 Stunden, 0 Minuten"]),
-])
-def test_mode_expression_and_age_lines(tmp_path, options, expected):
-    result = run(["-f", os.path.join(str(tmp_path), "*.log")] + options)
-    assert result.returncode == 0
-    assert settings_of(result)[2:] == expected
-    assert result.lines[-1] == NOTHING_FOUND
-
-
 # A directory that cannot be read is said; a name that matches nothing is not.
 @pytest.mark.parametrize("make_input, unreadable", [
     (lambda d: os.path.join(d, "missing", "*.log"), True),
     (lambda d: os.path.join(d, "missing"), False),
-    (lambda d: os.path.join(d, "file.txt", "*.*"), True),   # a file used as directory
-    (lambda d: os.path.join(d, "x" * 5000, "*.log"), True),  # longer than PATH_MAX
-    (lambda d: os.path.join(d, "y" * 300), False),            # longer than NAME_MAX
 ])
 def test_unusable_input_finds_nothing(tmp_path, make_input, unreadable):
     d = str(tmp_path)
@@ -133,19 +106,15 @@ def test_bar_and_quote_keep_to_the_named_directory(tmp_path, inner, pattern, lef
 @pytest.mark.posix_only  # on Windows "\" separates and quotes enclose the value
 @pytest.mark.parametrize("value, deleted", [
     ("a\\b.log", ["a\\b.log"]),  # not b.log in the directory "a\"
-    ('"q/y"', []),               # the directory '"q', not q
     ('""', ['""']),              # a name, never the current directory
-    ('"', []),
 ])
 def test_backslash_and_quotes_are_name_characters(tmp_path, value, deleted):
     d = str(tmp_path)
     files = {"a\\b.log": 1, '""': 2, "keep.log": 3}
     make_files(d, files)
     make_files(os.path.join(d, "a\\"), {"b.log": 4})
-    make_files(os.path.join(d, "q"), {"y": 5})
     result = run(["-f", value, "-D", "-b"], cwd=d)
     assert result.returncode == 0
     assert listed_names(result) == deleted
-    assert sorted(os.listdir(d)) == sorted(set(files) - set(deleted) | {"a\\", "q"})
+    assert sorted(os.listdir(d)) == sorted(set(files) - set(deleted) | {"a\\"})
     assert os.listdir(os.path.join(d, "a\\")) == ["b.log"]
-    assert os.listdir(os.path.join(d, "q")) == ["y"]

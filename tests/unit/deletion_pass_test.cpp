@@ -70,10 +70,6 @@ TEST_F(DeletionPass, BatchSummaryCountsAndUnits) {
        u"Es wurden 2 Dateien gelöscht.",
        u"Dabei wurden 2 KiB freigegeben."},
       {{{u"a", 1023}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 1023 B freigegeben."},
-      {{{u"a", 0}}, u"Es wurde 1 Datei gelöscht.", u"Dabei wurden 0 B freigegeben."},
-      {{{u"a", 2 * 1048576 - 1}},
-       u"Es wurde 1 Datei gelöscht.",
-       u"Dabei wurden 1 MiB freigegeben."},
       // Two names of one file: only the last name frees its size.
       {{{u"a", 4096, 7}, {u"b", 4096, 7}},
        u"Es wurden 2 Dateien gelöscht.",

@@ -144,17 +144,28 @@ TEST_F(FileSystemWin32Test, PathSizeTellsFilesDirectoriesDrivesAndNothing) {
   SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
 }
 
-TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPattern) {
-  MakeFile(u"a.log");
-  MakeFile(u"b.LOG");
-  MakeFile(u"c.txt");
+TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPatternAndTellsEachEntry) {
+  MakeFile(u"a.log", 5);
+  MakeFile(u"b.LOG", 2);
+  SetFileAttributesW(AsWide(Path(u"b.LOG")), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  MakeFile(u"M\u00e4rz.txt", 1);
   MakeDirectory(u"d.log");
+  // Every entry's type, and the size of each file.
+  const std::map<Text, std::pair<int, int64_t>> everything = {{u".", {2, 0}},
+                                                              {u"..", {2, 0}},
+                                                              {u"a.log", {1, 5}},
+                                                              {u"b.LOG", {1, 2}},
+                                                              {u"M\u00e4rz.txt", {1, 1}},
+                                                              {u"d.log", {2, 0}}};
+  std::map<Text, std::pair<int, int64_t>> seen;
+  ASSERT_NE(OpenScan(0, root_, u""), 0);
+  while (NextEntry(0) != 0)
+    seen[EntryName(0)] = {EntryType(0), EntryType(0) == 1 ? EntrySize(0) : 0};
+  EXPECT_EQ(seen, everything);
   const Names logs = {u"a.log", u"b.LOG", u"d.log"};
-  const Names everything = {u".", u"..", u"a.log", u"b.LOG", u"c.txt", u"d.log"};
-  EXPECT_EQ(Sorted(ScanNames(root_, u"")), everything);
   EXPECT_EQ(Sorted(ScanNames(root_ + u"\\", u"*.log")), logs);
   EXPECT_EQ(Sorted(ScanNames(root_ + u"/", u"*.log")), logs);  // searched as dir/\*.log
-  EXPECT_EQ(ScanNames(root_, u"c.txt"), Names{u"c.txt"});
+  EXPECT_EQ(ScanNames(root_, u"M\u00e4rz.txt"), Names{u"M\u00e4rz.txt"});
   ASSERT_TRUE(SetCurrentDirectoryW(AsWide(root_)));
   EXPECT_EQ(Sorted(ScanNames(u"", u"*.log")), logs);
   SetCurrentDirectoryW(AsWide(root_ + u"\\.."));
@@ -162,17 +173,23 @@ TEST_F(FileSystemWin32Test, OpenScanJoinsDirectoryAndPattern) {
 
 TEST_F(FileSystemWin32Test, ScanStatesAnswerWithoutEntries) {
   MakeFile(u"a.log");
-  // A pattern that finds nothing in an existing directory: open but empty.
-  EXPECT_NE(OpenScan(0, root_, u"*.none"), 0);
-  EXPECT_EQ(NextEntry(0), 0);
-  EXPECT_EQ(NextEntry(0), 0);
-  // A missing directory: no scan at all.
-  EXPECT_EQ(OpenScan(0, Path(u"missing"), u"*.*"), 0);
-  EXPECT_EQ(NextEntry(0), 0);
-  EXPECT_EQ(EntryType(0), 0);
-  EXPECT_EQ(EntryName(0), u"");
-  EXPECT_EQ(EntrySize(0), 0);
-  EXPECT_EQ(EntryDate(0, 0), 0);
+  // A missing directory opens no scan, a pattern that finds nothing an empty
+  // one; the end of a scan stays the end.
+  const struct {
+    Text directory, pattern;
+    bool opened;
+    int entries;
+  } cases[] = {{Path(u"missing"), u"*.*", false, 0},
+               {root_, u"*.none", true, 0},
+               {root_, u"a.log", true, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(OpenScan(0, c.directory, c.pattern) != 0, c.opened);
+    for (int i = 0; i < c.entries; ++i) EXPECT_EQ(NextEntry(0), 1);
+    EXPECT_EQ(NextEntry(0), 0);
+    EXPECT_EQ(NextEntry(0), 0);
+    EXPECT_TRUE(c.opened || (EntryType(0) == 0 && EntryName(0).empty() && EntrySize(0) == 0 &&
+                             EntryDate(0, 0) == 0));
+  }
   // Numbers never opened, and negative numbers.
   for (int number : {7, 1000, -1}) {
     EXPECT_EQ(NextEntry(number), 0) << number;
@@ -180,11 +197,6 @@ TEST_F(FileSystemWin32Test, ScanStatesAnswerWithoutEntries) {
     CloseScan(number);
   }
   EXPECT_EQ(OpenScan(-1, root_, u"*"), 0);
-  // The end of a scan stays the end.
-  ASSERT_NE(OpenScan(0, root_, u"a.log"), 0);
-  EXPECT_EQ(NextEntry(0), 1);
-  EXPECT_EQ(NextEntry(0), 0);
-  EXPECT_EQ(NextEntry(0), 0);
 }
 
 TEST_F(FileSystemWin32Test, ReopeningAndClosingAllEndEverySearch) {
@@ -209,35 +221,6 @@ TEST_F(FileSystemWin32Test, ReopeningAndClosingAllEndEverySearch) {
   EXPECT_TRUE(CreateDirectoryW(AsWide(root_), nullptr));
 }
 
-TEST_F(FileSystemWin32Test, EntriesTellTypeSizeAndName) {
-  MakeFile(u"file.bin", 5);
-  MakeFile(u"hidden.bin", 2);
-  SetFileAttributesW(AsWide(Path(u"hidden.bin")), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
-  MakeDirectory(u"sub");
-  MakeFile(u"M\u00e4rz.txt", 1);
-  const struct {
-    Text name;
-    int type;
-    int64_t size;
-  } expected[] = {
-      {u".", 2, 0},
-      {u"..", 2, 0},
-      {u"file.bin", 1, 5},
-      {u"hidden.bin", 1, 2},
-      {u"M\u00e4rz.txt", 1, 1},
-      {u"sub", 2, 0},
-  };
-  for (const auto& e : expected) {
-    ASSERT_NE(OpenScan(0, root_, e.name == u"." || e.name == u".." ? u"*" : e.name), 0);
-    while (NextEntry(0) != 0 && EntryName(0) != e.name) {
-    }
-    ASSERT_EQ(EntryName(0), e.name);
-    EXPECT_EQ(EntryType(0), e.type) << std::string(e.name.begin(), e.name.end());
-    EXPECT_TRUE(e.type != 1 || EntrySize(0) == e.size) << EntrySize(0);
-    CloseScan(0);
-  }
-}
-
 // Dates of one entry by selector; -1 marks "not a valid date".
 struct EntryDates {
   int64_t creation, access, write, other;
@@ -256,6 +239,7 @@ TEST_F(FileSystemWin32Test, EntryDateShiftsEveryTimeByTheOffsetInForceNow) {
   constexpr int64_t kWinter = 1705320000;  // 2024-01-15 12:00:00 UTC
   constexpr int64_t kSummer = 1721044800;  // 2024-07-15 12:00:00 UTC
   constexpr int64_t k2040 = 2208988800;    // 2040-01-01 00:00:00 UTC
+  const int64_t before = CurrentDate();
   MakeFile(u"winter.log", 1, kWinter);
   MakeFile(u"summer.log", 1, kSummer);
   MakeFile(u"late.log", 1, k2040);
@@ -267,21 +251,16 @@ TEST_F(FileSystemWin32Test, EntryDateShiftsEveryTimeByTheOffsetInForceNow) {
   const int64_t offset = winter.write - kWinter;
   EXPECT_EQ(offset % 900, 0);
   EXPECT_LE(offset < 0 ? -offset : offset, 14 * 3600);
+  MakeFile(u"now.txt");  // created at the current date (file times may round below its second)
+  const int64_t created = DatesOf(root_, u"now.txt").creation;
+  EXPECT_GE(created, before - 1);
+  EXPECT_LE(created, CurrentDate());
   for (const EntryDates& d : {winter, summer}) {
     EXPECT_EQ(d.other, d.creation);  // an unknown selector reads the creation time
     EXPECT_LE(d.creation, d.write);  // never later than the last write here
     EXPECT_GT(d.access, 0);
   }
   EXPECT_EQ(DatesOf(root_, u"late.log").write, k2040 + offset);
-}
-
-TEST_F(FileSystemWin32Test, NewFileIsCreatedAtTheCurrentDate) {
-  const int64_t before = CurrentDate();
-  MakeFile(u"now.txt");
-  const int64_t after = CurrentDate();
-  const EntryDates now = DatesOf(root_, u"now.txt");
-  EXPECT_GE(now.creation, before - 1);  // file times may round below the clock's second
-  EXPECT_LE(now.creation, after);
 }
 
 TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
@@ -312,6 +291,7 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
     int result;
     bool remains;
     DWORD refusal = 0;  // every disposition asked for is refused with it
+    NTSTATUS gone = 0;  // the removal's open fails with it, as for a file gone or going
   } cases[] = {
       {u"plain.txt", ids[u"plain.txt"], kRemovedFile, false},
       {u"hidden.txt", ids[u"hidden.txt"], kRemovedFile, false},
@@ -323,13 +303,20 @@ TEST_F(FileSystemWin32Test, RemoveFileDeletesOnlyTheListedWritableFile) {
       {u"missing.txt", ids[u"plain.txt"], 0, false},
       {u"refused.txt", ids[u"refused.txt"], 0, true, ERROR_ACCESS_DENIED},
       {u"shared.txt", ids[u"shared.txt"], 0, true, ERROR_SHARING_VIOLATION},
+      // The name found no more (STATUS_OBJECT_NAME_NOT_FOUND), its file being
+      // deleted (STATUS_DELETE_PENDING): the open fails, nothing is marked.
+      {u"shared.txt", ids[u"shared.txt"], 0, true, 0, static_cast<NTSTATUS>(0xC0000034)},
+      {u"shared.txt", ids[u"shared.txt"], 0, true, 0, static_cast<NTSTATUS>(0xC0000056)},
   };
   for (const auto& c : cases) {
     const std::string label(c.name.begin(), c.name.end());
     const int refusals = c.refusal == 0 ? 0 : fault::kEveryUse;
     const fault::Scoped<&FileSystemCalls::setInformation> refused(
         FileSystemCallTable(), 1, FALSE, static_cast<int>(c.refusal), refusals);
+    const fault::Scoped<&FileSystemCalls::ntOpenFile> vanished(
+        FileSystemCallTable(), 1, c.gone, ERROR_FILE_NOT_FOUND, c.gone == 0 ? 0 : 1);
     EXPECT_EQ(RemoveFile(ListedName{kept, c.name}, c.id), c.result) << label;
+    EXPECT_EQ(refused.Uses() != 0, c.result != 0 || c.refusal != 0) << label;  // marked only then
     EXPECT_EQ(GetFileAttributesW(AsWide(Path(c.name))) != INVALID_FILE_ATTRIBUTES, c.remains)
         << label;
   }
@@ -385,12 +372,13 @@ TEST_F(FileSystemWin32Test, ListingReadsChainedRecordsOfEveryBuffer) {
 // 128-bit ID differs from the listed one in its high half stays. A resolved
 // path in another directory (Wine's, once the directory was swapped for a
 // link; Wine would keep the file but the disposition say it went) leaves the
-// file unmarked.
+// file unmarked, as does a directory that can't be listed to its end or a
+// path the system can't resolve in any form.
 TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   static bool granted;
   static bool indexFolds;
   static BYTE high;
-  static bool elsewhere;
+  static bool elsewhere, unlisted, unresolved;
   static int dispositionCalls;
   static int plainCalls;
   FileSystemCallTable().setInformation = [](HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind,
@@ -414,7 +402,7 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   };
   FileSystemCallTable().finalPath = [](HANDLE handle, LPWSTR buffer, DWORD size,
                                        DWORD flags) -> DWORD {
-    const DWORD length = GetFinalPathNameByHandleW(handle, buffer, size, flags);
+    const DWORD length = unresolved ? 0 : GetFinalPathNameByHandleW(handle, buffer, size, flags);
     if (elsewhere && length > 7 && length < size && std::wstring(buffer).ends_with(L"\\f.txt"))
       buffer[length - 7] = L'~';  // another directory
     return length;
@@ -422,6 +410,12 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
   FileSystemCallTable().getInformationEx = [](HANDLE handle, FILE_INFO_BY_HANDLE_CLASS kind,
                                               LPVOID buffer, DWORD size) -> BOOL {
     BY_HANDLE_FILE_INFORMATION info;
+    const bool listing =
+        kind == FileIdExtdDirectoryRestartInfo || kind == FileIdBothDirectoryRestartInfo;
+    if ((unlisted && listing) || (unresolved && kind == FileNameInfo)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
     if (kind != FileIdInfo || !GetFileInformationByHandle(handle, &info))
       return GetFileInformationByHandleEx(handle, kind, buffer, size);
     auto* wide = static_cast<FILE_ID_INFO*>(buffer);
@@ -436,19 +430,23 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     BYTE high;
     bool elsewhere;
     int result, dispositionCalls, plainCalls;
+    bool unlisted = false, unresolved = false;
   } cases[] = {
       {true, true, 0, false, kRemovedFile, 1, 0},
       {false, true, 0, false, kRemovedFile, 2, 1},
       {true, false, 0, false, kRemovedFile, 1, 0},
       {true, false, 1, false, 0, 0, 0},
       {true, true, 0, true, 0, 0, 0},
+      {true, true, 0, false, 0, 0, 0, true},
+      {true, true, 0, false, 0, 0, 0, false, true},
   };
   for (const auto& c : cases) {
     MakeFile(u"f.txt");
     granted = c.granted;
     indexFolds = c.indexFolds;
     high = 0;
-    elsewhere = false;
+    elsewhere = unlisted = unresolved = false;
+    CloseAllScans();  // what the removals read of the directory is read again
     dispositionCalls = 0;
     plainCalls = 0;
     FileId id;
@@ -458,6 +456,8 @@ TEST_F(FileSystemWin32Test, RemovalTakesTheDispositionItCanGet) {
     CloseScan(0);
     high = c.high;
     elsewhere = c.elsewhere;
+    unlisted = c.unlisted;
+    unresolved = c.unresolved;
     const std::string label = std::to_string(&c - cases);
     EXPECT_EQ(RemoveFile(listed, id), c.result) << label;
     EXPECT_EQ(dispositionCalls, c.dispositionCalls) << label;

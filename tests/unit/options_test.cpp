@@ -119,22 +119,6 @@ TEST_F(OptionPass, ReadsEveryParameterOnce) {
   }
 }
 
-TEST_F(OptionPass, UsageTextAndExitCode) {
-  RunSettings settings;
-  settings.programName = u"cleanup";
-  WriteUsage(settings, u"Keine Eingangsdatei definiert.");
-  EXPECT_EQ(settings.exitCode, 99);
-  std::vector<Text> lines = fake::OutputLines();
-  ASSERT_EQ(lines.size(), 16u);
-  EXPECT_EQ(lines[0], u"Fehler: Keine Eingangsdatei definiert.");
-  EXPECT_EQ(lines[2], u"Usage: cleanup [parameter]");
-  EXPECT_EQ(lines[4], u"gültige Parameter:");
-  EXPECT_EQ(lines[9], u"  -r \"<regExp>\"                     - regulärer Ausdruck für Dateinamen");
-  // Every option line puts its dash in the same column.
-  for (size_t i = 6; i <= 14; ++i) EXPECT_EQ(lines[i].find(u" - "), 35u) << i;
-  EXPECT_EQ(lines[15], u"");
-}
-
 TEST_F(SettingsReport, ResolvesInputAndPrintsTheBlock) {
   struct Case {
     Text input;

@@ -30,24 +30,12 @@ def make(directory, names, size=1):
 @needs_launcher
 @pytest.mark.parametrize("after_name, path_line, file_line, modes", [
     # {d} is a Windows path to a directory holding a.log; {s} the same with a space.
+    # How the text splits is the command line's unit table; here the text as
+    # the process gets it.
     ("-f {d}\\*.log -D", "{d}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: nicht aktiv"]),
-    ("   -f   a   ", "", "a", SIMULATION),
-    ("-f x -b\t-D", "", "x", SIMULATION),  # a tab separates nothing
     ('-f "{s}\\*.log"', "{s}\\", "*.log", SIMULATION),
-    ('-f "{s}\\" -b', "{s}\\", "*.*", ["Löschmodus: nur Simulation", "Batchmodus: aktiv"]),
-    # A quote inside a word opens a quoted run there too.
-    ('-f ab"c d"', "", "abc d", SIMULATION),
     ('-f"{s}\\*.log" -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
-    # Text right after a closing quote continues the same parameter.
-    ('-f "x"-b', "", "x-b", SIMULATION),
-    ('-f "x""-b"', "", "x-b", SIMULATION),
-    # Quotes around nothing (-f"%DIR%" with DIR empty) leave -f alone: it
-    # takes the next word.
-    ('-f"" -D', "", "-D", SIMULATION),
     ('-f "{s}"\\*.log -D -b', "{s}\\", "*.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
-    ('-f x -r "a b', "", "x", SIMULATION + ["regulärer Ausdruck: a b"]),
-    ('-f x -d "7', "", "x", SIMULATION),  # an unterminated quote gives 7
-    ('-f "{s}\\a.log" -D -b', "{s}\\", "a.log", ["Löschmodus: aktiv", "Batchmodus: aktiv"]),
 ])
 def test_command_line_text_is_split_by_the_tools_rules(tmp_path, after_name, path_line,
                                                          file_line, modes):
@@ -72,11 +60,7 @@ def test_command_line_text_is_split_by_the_tools_rules(tmp_path, after_name, pat
 @needs_launcher
 @pytest.mark.parametrize("command_line", [
     "",                      # no token at all: count -1
-    "   ",
     "cleanup.exe",           # no parameters
-    'cleanup.exe -f ""  -b',  # two quotes: an empty value
-    'cleanup.exe -f "',      # a quote at the very end
-    "cleanup.exe -b -f",     # -f last takes the empty text
     "C:\\My Tools\\cleanup.exe -f",  # token 0 is C:\My, then Tools\cleanup.exe, -f
 ])
 def test_command_lines_without_input_show_the_usage(tmp_path, command_line):
@@ -88,8 +72,6 @@ def test_command_lines_without_input_show_the_usage(tmp_path, command_line):
 @needs_launcher
 @pytest.mark.parametrize("token0", [
     '"C:\\My Tools\\cleanup.exe"',
-    "C:\\My",
-    '"anything at all"',
     '""',
 ])
 def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_path, token0):
@@ -104,10 +86,6 @@ def test_token_zero_is_never_a_parameter_and_the_name_comes_from_the_module(tmp_
 
 @pytest.mark.parametrize("value, path_line, file_line", [
     ("C:", "C:\\", "*.*"),          # a bare drive is its root
-    ("C:\\", "C:\\", "*.*"),
-    ("c:/", "c:/", "*.*"),
-    ("{missing}", "{missing}\\", ""),   # a missing drive's root, with no pattern
-    ("{missing}\\", "{missing}\\", ""),
     ("{missing}\\*.log", "{missing}\\", "*.log"),
 ])
 def test_drive_forms(tmp_path, value, path_line, file_line):
@@ -129,9 +107,7 @@ def test_drive_forms(tmp_path, value, path_line, file_line):
 
 @pytest.mark.parametrize("form, path_line, file_line", [
     ("{d}\\*.log", "{d}\\", "*.log"),   # directory part keeps its backslash: target dir\\name
-    ("{d}\\", "{d}\\", "*.*"),          # a directory with its separator: doubled too
     ("{d}", "{d}", "*.*"),              # a directory without: one separator added
-    ("{d}\\*.*", "{d}\\", "*.*"),       # a wildcard always splits, "." first or not
     ("{d}/*.log", "{d}/", "*.log"),     # "/" counts as separator; "\\" follows it
 ])
 def test_backslash_paths_delete_the_listed_files(tmp_path, form, path_line, file_line):
