@@ -2,13 +2,8 @@
 
 namespace {
 
-bool IsSeparator(char16_t unit, PathStyle style) {
-  return unit == u'/' || (style == PathStyle::kWindows && unit == u'\\');
-}
-
 void SplitAtLastSeparator(const Text& path, PathStyle style, Text& directory, Text& file) {
-  size_t cut = path.size();
-  while (cut > 0 && !IsSeparator(path[cut - 1], style)) --cut;
+  const size_t cut = FilePartStart(path, style);
   directory = path.substr(0, cut);
   file = path.substr(cut);
 }
@@ -60,5 +55,5 @@ void SplitUserPath(const Text& path, PathStyle style, Text& directory, Text& fil
 }
 
 void TrimTrailingSeparators(Text& path, PathStyle style) {
-  while (!path.empty() && IsSeparator(path.back(), style)) path.pop_back();
+  path.resize(LengthWithoutTrailingSeparators(path, style));
 }

@@ -64,11 +64,13 @@ bool ComesBefore(unsigned char rankA, std::string_view a, unsigned char rankB, s
   return a < b;  // plain ASCII of one length: bytes compare as units do
 }
 
-NameTest::NameTest(const Text& pattern)
-    : exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
+NameTest::NameTest(const Text& pattern, PathStyle style)
+    : neverInAName_(style == PathStyle::kWindows ? std::u16string_view(u"\\/\0", 3) : u""),
+      exact_(kExactNamesKeepCase && !pattern.empty() && !HasWildcard(pattern)),
       pattern_(exact_ ? pattern : WildcardKey(pattern)) {}
 
 bool NameTest::Matches(const Text& name, const Text& upper) {
+  if (!neverInAName_.empty() && name.find_first_of(neverInAName_) != Text::npos) return false;
   if (exact_) return name == pattern_;
   // A plain ASCII name's key is its upper-case copy itself.
   if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) {
@@ -76,6 +78,12 @@ bool NameTest::Matches(const Text& name, const Text& upper) {
   }
   WildcardKeyInto(name, upper, key_);
   return WildcardMatchKeys(pattern_, key_);
+}
+
+bool NameTest::Matches(const Text& name) {
+  upper_ = name;
+  MapToUpper(upper_.data(), upper_.size());
+  return Matches(name, upper_);
 }
 
 NameBlock::NameBlock() : chunks_(std::make_shared<Chunks>()) {}

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/path.h"
 #include "runtime/text.h"
 
 // One name the pattern matched: where its bytes stand in the name block.
@@ -27,21 +28,29 @@ unsigned char DotRank(std::string_view name);
 bool ComesBefore(unsigned char rankA, std::string_view nameA, unsigned char rankB,
                  std::string_view nameB);
 
-// Whether a name is one the scan's pattern asks for. A pattern without "*"
-// or "?" names one file exactly, letter case included, where the platform's
-// names keep their case (kExactNamesKeepCase); any other goes through the
-// wildcard matcher.
+// Whether a name is one the scan's pattern asks for, one rule for every
+// build. A name that holds a separator of the path style or a NUL is none:
+// it would name another file, joined to the directory or cut at the NUL that
+// ends a listed name. Only foreign file systems show such names on Windows;
+// a POSIX listing never holds a "/" or a NUL, so that style has nothing to
+// look for. A pattern without "*" or "?" names one file
+// exactly, letter case included, where the platform's names keep their case
+// (kExactNamesKeepCase); any other goes through the wildcard matcher.
 class NameTest {
  public:
-  explicit NameTest(const Text& pattern);
-  // `upper` is the name's ToUpper copy; the test keeps one key buffer, so a
-  // long scan makes no allocation per name.
+  explicit NameTest(const Text& pattern, PathStyle style = kNativePathStyle);
+  // `upper` is the name's ToUpper copy; the test keeps its buffers, so a long
+  // scan makes no allocation per name.
   bool Matches(const Text& name, const Text& upper);
+  // The same where no ToUpper copy is at hand.
+  bool Matches(const Text& name);
 
  private:
+  std::u16string_view neverInAName_;  // none to look for in the POSIX style
   bool exact_;
   Text pattern_;  // the pattern itself when exact, else its key
   Text key_;
+  Text upper_;
 };
 
 // Every matched name of a scan as the system spelled it, each once, in

@@ -1,7 +1,5 @@
 #include "runtime/file_system/removal_policy.h"
 
-#include <algorithm>
-
 int RemovalVerdict(const RemovalFacts& now, const FileId& listed) {
   // Renamed away, or another file made under the name since the scan.
   if (!now.known || !(now.id == listed) || now.otherFile) return 0;
@@ -9,8 +7,4 @@ int RemovalVerdict(const RemovalFacts& now, const FileId& listed) {
   if (!now.link && (now.writeBits & 0222) == 0) return 0;
   if (now.heldOpen) return 0;
   return now.links == 1 ? kRemovedFile : kRemovedName;
-}
-
-int64_t CreationSeconds(bool hasBirth, int64_t birth, int64_t written, int64_t changed) {
-  return hasBirth ? birth : std::min(written, changed);
 }

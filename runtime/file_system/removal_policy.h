@@ -22,7 +22,3 @@ struct RemovalFacts {
 // 0 when it stays: it no longer holds the file `listed` names, or it holds a
 // file that must not be deleted.
 int RemovalVerdict(const RemovalFacts& now, const FileId& listed);
-
-// Seconds of a file's creation: its birth time where the file system keeps
-// one, else the older of its last-write and change times.
-int64_t CreationSeconds(bool hasBirth, int64_t birth, int64_t written, int64_t changed);

@@ -148,7 +148,7 @@ int OpenScan(int, const ScanDirectory& dir, const Text& pattern) noexcept {
   NameTest test(pattern);  // the scan's own test: exact names keep their case on POSIX
   for (const fake::Entry& entry : directory().entries) {
     if (entry.lost) continue;
-    if (test.Matches(entry.name, ToUpper(entry.name))) fake::state.scan.matches.push_back(&entry);
+    if (test.Matches(entry.name)) fake::state.scan.matches.push_back(&entry);
   }
   return 1;
 }

@@ -125,6 +125,7 @@ TEST_F(FileSystemTest, PathSizeTellsFilesDirectoriesAndNothing) {
       {Path("a.log/x"), -1},
       {"", -1},
       {"///", -1},
+      {"/tmp", -2},  // a name in the root directory
       {Path(std::string(NAME_MAX + 1, 'n')), -1},
       {Path(std::string(PATH_MAX + 100, 'a')), -1},
   };
@@ -365,23 +366,37 @@ TEST_F(FileSystemTest, RemoveFileDeletesOnlyWritableFilesAndLinks) {
   close(held);
 }
 
-// A freed inode number given to a new file at once, on a file system that
-// keeps no birth time: the handle's generation tells the two files apart,
-// and where no handle can be had the change time does.
-TEST(FileIdentityTest, HandleAndThenChangeTimeStandInForAMissingBirthTime) {
+// The birth time and its stand-ins. A freed inode number given to a new file
+// at once, on a file system that keeps no birth time: the handle's generation
+// tells the two files apart, and where no handle can be had the change time
+// does; the age takes the older of the last-write and change times.
+TEST(FileIdentityTest, StandInsForAMissingBirthTime) {
   alignas(file_handle) unsigned char room[sizeof(file_handle) + 16] = {};
   file_handle* handle = reinterpret_cast<file_handle*>(room);
   unsigned char* bytes = room + sizeof(file_handle);  // the handle's own bytes
   const unsigned char inodeAndGeneration[] = {0x0c, 0, 0, 0, 0x78, 0x56, 0x34, 0x12};
   std::copy(std::begin(inodeAndGeneration), std::end(inodeAndGeneration), bytes);
   handle->handle_bytes = sizeof inodeAndGeneration;
-  EXPECT_EQ(IdentityStamp(true, 7000000123u, handle, 9000000456u), 7000000123u);
-  EXPECT_EQ(IdentityStamp(false, 7000000123u, handle, 9000000456u), 0x123456780000000cu);
-  EXPECT_EQ(IdentityStamp(false, 7000000123u, nullptr, 9000000456u), 9000000456u);
+  const FileTime birth{7, 123};
+  const struct {
+    const FileTime* birth;
+    const file_handle* handle;
+    FileTime written, changed, created;
+    uint64_t stamp;
+  } cases[] = {
+      {&birth, handle, {3, 5}, {9, 456}, birth, 7000000123u},
+      {nullptr, handle, {3, 5}, {9, 456}, {3, 5}, 0x123456780000000cu},
+      {nullptr, nullptr, {10, 5}, {9, 456}, {9, 456}, 9000000456u},
+      {nullptr, nullptr, {9, 455}, {9, 456}, {9, 455}, 9000000456u},
+  };
+  for (const auto& c : cases) {
+    EXPECT_TRUE(CreationTime(c.birth, c.written, c.changed) == c.created);
+    EXPECT_EQ(IdentityStamp(c.birth, c.handle, c.changed), c.stamp);
+  }
   handle->handle_bytes = 16;  // longer handles are hashed: the generation still counts
-  const uint64_t longer = IdentityStamp(false, 0, handle, 0);
+  const uint64_t longer = IdentityStamp(nullptr, handle, {});
   bytes[5] = 0x57;
-  EXPECT_NE(IdentityStamp(false, 0, handle, 0), longer);
+  EXPECT_NE(IdentityStamp(nullptr, handle, {}), longer);
 }
 
 TEST_F(FileSystemTest, RemoveFileStaysInTheScannedDirectoryAfterASwap) {

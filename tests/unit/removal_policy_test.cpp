@@ -37,9 +37,6 @@ TEST(RemovalPolicyTest, OnlyTheListedWritableFileGoes) {
                            c.writeBits, c.heldOpen, c.otherFile, c.links};
     EXPECT_EQ(RemovalVerdict(now, listed), c.expected) << c.what;
   }
-  EXPECT_EQ(CreationSeconds(true, 5, 3, 4), 5);  // the birth time where one is kept
-  EXPECT_EQ(CreationSeconds(false, 5, 3, 4), 3);
-  EXPECT_EQ(CreationSeconds(false, 5, 7, 4), 4);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/file_system/name_block.h"
 #include "runtime/unicode.h"
 
 namespace {
@@ -65,6 +66,21 @@ TEST(WildcardTest, MatchesLikeTheWindowsDirectorySearch) {
   }
   EXPECT_FALSE(WildcardMatchKeys(u"*.LOG", u"app.log"));  // no mapping of its own
   EXPECT_EQ(WildcardKey(u"x.ıni"), u"X.ıNI");
+}
+
+// A listed name holding a separator of the path style or a NUL is no candidate.
+TEST(WildcardTest, NameTestRefusesANameWithASeparatorOfItsStyle) {
+  const struct {
+    PathStyle style;
+    Text name;
+    bool expected;
+  } cases[] = {
+      {PathStyle::kPosix, u"a\\b.log", true},
+      {PathStyle::kWindows, u"a\\b.log", false},
+      {PathStyle::kWindows, u"a/b.log", false},
+      {PathStyle::kWindows, Text(u"a\0b.log", 7), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameTest(u"*.log", c.style).Matches(c.name), c.expected);
 }
 
 TEST(WildcardTest, HasWildcardFindsStarOrQuestionMark) {

@@ -12,30 +12,23 @@
 
 namespace {
 
-uint64_t Nanoseconds(int64_t seconds, uint32_t nanoseconds) {
-  return static_cast<uint64_t>(seconds) * 1000000000u + nanoseconds;
+FileTime TimeOf(const struct statx_timestamp& time) {
+  return {time.tv_sec, time.tv_nsec};
+}
+
+FileTime TimeOf(const struct timespec& time) {
+  return {time.tv_sec, static_cast<uint32_t>(time.tv_nsec)};
 }
 
 // IdentityStamp of an entry without birth time, its handle read without
 // following a link.
-uint64_t StampWithoutBirth(int dirFd, const char* name, uint64_t change) {
+uint64_t StampWithoutBirth(int dirFd, const char* name, FileTime changed) {
   alignas(file_handle) unsigned char room[sizeof(file_handle) + MAX_HANDLE_SZ] = {};
   file_handle* handle = reinterpret_cast<file_handle*>(room);
   handle->handle_bytes = MAX_HANDLE_SZ;
   int mount = 0;
   const bool known = ::name_to_handle_at(dirFd, name, handle, &mount, 0) == 0;
-  return IdentityStamp(false, 0, known ? handle : nullptr, change);
-}
-
-// Nanoseconds of the creation time: the birth time's, else those of the older
-// of the last-write and change times, compared to the nanosecond.
-template <class Stamp>
-uint32_t CreationNanoseconds(bool hasBirth, const Stamp& birth, const Stamp& written,
-                             const Stamp& changed) {
-  if (hasBirth) return static_cast<uint32_t>(birth.tv_nsec);
-  const bool writtenFirst = written.tv_sec != changed.tv_sec ? written.tv_sec < changed.tv_sec
-                                                             : written.tv_nsec < changed.tv_nsec;
-  return static_cast<uint32_t>(writtenFirst ? written.tv_nsec : changed.tv_nsec);
+  return IdentityStamp(nullptr, known ? handle : nullptr, changed);
 }
 
 EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
@@ -43,17 +36,16 @@ EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
   facts.known = true;
   facts.mode = info.st_mode;
   facts.owner = info.st_uid;
+  const FileTime changed = TimeOf(info.st_ctim);
   facts.id = FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-                    StampWithoutBirth(dirFd, name,
-                                      Nanoseconds(info.st_ctim.tv_sec,
-                                                  static_cast<uint32_t>(info.st_ctim.tv_nsec))),
-                    S_ISLNK(info.st_mode)};
+                    StampWithoutBirth(dirFd, name, changed), S_ISLNK(info.st_mode)};
   facts.links = info.st_nlink;
   facts.size = info.st_size;
   facts.access = info.st_atim.tv_sec;
   facts.write = info.st_mtim.tv_sec;
-  facts.change = info.st_ctim.tv_sec;
-  facts.createdNanoseconds = CreationNanoseconds(false, info.st_ctim, info.st_mtim, info.st_ctim);
+  const FileTime created = CreationTime(nullptr, TimeOf(info.st_mtim), changed);
+  facts.created = created.seconds;
+  facts.createdNanoseconds = created.nanoseconds;
   return facts;
 }
 
@@ -74,19 +66,17 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
     facts.owner = info.stx_uid;
     facts.links = info.stx_nlink;
     facts.size = static_cast<int64_t>(info.stx_size);
-    facts.hasBirth = (info.stx_mask & STATX_BTIME) != 0;
-    const uint64_t stamp =
-        facts.hasBirth
-            ? Nanoseconds(info.stx_btime.tv_sec, info.stx_btime.tv_nsec)
-            : StampWithoutBirth(dirFd, name,
-                                Nanoseconds(info.stx_ctime.tv_sec, info.stx_ctime.tv_nsec));
+    const FileTime birth = TimeOf(info.stx_btime);
+    const FileTime* born = (info.stx_mask & STATX_BTIME) != 0 ? &birth : nullptr;
+    const FileTime changed = TimeOf(info.stx_ctime);
+    const uint64_t stamp = born != nullptr ? IdentityStamp(born, nullptr, changed)
+                                           : StampWithoutBirth(dirFd, name, changed);
     facts.id = FileId{at, static_cast<uint64_t>(info.stx_ino), stamp, S_ISLNK(info.stx_mode)};
-    facts.birth = info.stx_btime.tv_sec;
     facts.access = info.stx_atime.tv_sec;
     facts.write = info.stx_mtime.tv_sec;
-    facts.change = info.stx_ctime.tv_sec;
-    facts.createdNanoseconds =
-        CreationNanoseconds(facts.hasBirth, info.stx_btime, info.stx_mtime, info.stx_ctime);
+    const FileTime created = CreationTime(born, TimeOf(info.stx_mtime), changed);
+    facts.created = created.seconds;
+    facts.createdNanoseconds = created.nanoseconds;
     return facts;
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).

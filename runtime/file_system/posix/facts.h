@@ -18,12 +18,10 @@ struct EntryFacts {
   FileId id;
   uint64_t links = 0;
   int64_t size = 0;
-  bool hasBirth = false;
-  int64_t birth = 0;
-  uint32_t createdNanoseconds = 0;  // past the creation second CreationSeconds picks
+  int64_t created = 0;  // seconds of the birth time or its stand-in (CreationTime)
+  uint32_t createdNanoseconds = 0;
   int64_t access = 0;
   int64_t write = 0;
-  int64_t change = 0;
 };
 
 // The facts of the entry `name` in the directory, whose own device is

@@ -30,9 +30,9 @@
 #include "runtime/file_system/posix/listing.h"
 #include "runtime/file_system/posix/open_files.h"
 #include "runtime/file_system/posix/removal.h"
+#include "runtime/file_system/posix/scan_registry.h"
 #include "runtime/file_system/posix/trusted_path.h"
 #include "runtime/file_system/removal_policy.h"
-#include "runtime/file_system/scan_registry.h"
 #include "runtime/path.h"
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
@@ -72,7 +72,7 @@ struct Scan {
 };
 
 // Directories are kept by their text without trailing '/'.
-using Registry = ScanRegistry<Scan, std::string, OpenDirectory>;
+using Registry = ScanRegistry<Scan, OpenDirectory>;
 
 // Lives until the process ends: a close routine that runs on another thread
 // while the process exits never finds it destroyed.
@@ -93,8 +93,7 @@ bool HoldsNul(const std::string& bytes) {
 
 // "dir", "dir/" and "dir//" name the same directory; "/" stays "/".
 std::string_view RegistryKey(std::string_view directory) {
-  while (directory.size() > 1 && directory.back() == '/') directory.remove_suffix(1);
-  return directory;
+  return directory.substr(0, LengthWithoutTrailingSeparators(directory, PathStyle::kPosix, 1));
 }
 
 // The directory `path` names relative to `startFd`, through trusted links only.
@@ -109,15 +108,6 @@ OpenDirectory OpenKept(int startFd, std::string_view path) {
 OpenDirectory DirectoryFor(std::string_view directory) {
   const std::string_view key = RegistryKey(directory);
   return TheRegistry().Directory(key, [key] { return OpenKept(AT_FDCWD, key); });
-}
-
-// Split of a path at its last '/': directory text and name, both views into
-// `path` (the name ends where the path ends). No '/' means the current
-// directory; a '/' at the start means the root.
-std::pair<std::string_view, std::string_view> SplitAtLastSlash(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) return {std::string_view(), path};
-  return {slash == 0 ? std::string_view("/") : path.substr(0, slash), path.substr(slash + 1)};
 }
 
 // Starts reading ahead for a large scan; "." and ".." and the entries the
@@ -173,7 +163,9 @@ int64_t FirstMatchSize(std::string_view directory, const Text& pattern) {
 // followed to one, gives -2 and the directory, opened here and kept for the
 // scan that follows. A link another user owns is not followed: -1.
 ResolvedPath PlainPath(std::string_view path) {
-  const auto [directory, name] = SplitAtLastSlash(path);
+  const size_t cut = FilePartStart(path, PathStyle::kPosix);
+  const std::string_view directory = path.substr(0, cut);  // "" is the current directory
+  const std::string_view name = path.substr(cut);
   const OpenDirectory dir = DirectoryFor(directory);
   if (dir.fd < 0) return {};
   const EntryFacts facts = ReadFacts(dir.fd, std::string(name).c_str(), dir.device);
@@ -235,9 +227,12 @@ ResolvedPath ResolvePath(const Text& path) noexcept {
     if (work.empty()) return {};
     const std::string bytes = BytesFromText(work);
     if (HoldsNul(bytes)) return {};
-    const size_t slash = work.rfind(u'/');
-    const Text last = slash == Text::npos ? work : work.substr(slash + 1);
-    if (HasWildcard(last)) return {FirstMatchSize(SplitAtLastSlash(bytes).first, last), {}};
+    const Text last = work.substr(FilePartStart(work, PathStyle::kPosix));
+    if (HasWildcard(last)) {
+      const std::string_view directory =
+          std::string_view(bytes).substr(0, FilePartStart(bytes, PathStyle::kPosix));
+      return {FirstMatchSize(directory, last), {}};
+    }
     return PlainPath(bytes);
   } catch (const std::bad_alloc&) {
     return {};
@@ -326,8 +321,7 @@ int64_t EntryDate(int number, int selector) noexcept {
   if (!facts.known) return 0;
   const int64_t seconds = selector == TimeAccessed   ? facts.access
                           : selector == TimeModified ? facts.write
-                                                     : CreationSeconds(facts.hasBirth, facts.birth,
-                                                                       facts.write, facts.change);
+                                                     : facts.created;
   return DateFromUtcSeconds(seconds, scan->utcOffset);
 }
 

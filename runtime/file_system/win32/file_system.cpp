@@ -14,18 +14,18 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "runtime/dates.h"
-#include "runtime/file_system/scan_registry.h"
+#include "runtime/file_system/name_block.h"
 #include "runtime/file_system/win32/calls.h"
 #include "runtime/file_system/win32/listing.h"
 #include "runtime/file_system/win32/removal.h"
+#include "runtime/file_system/win32/scan_registry.h"
 #include "runtime/path.h"
 #include "runtime/text_win32.h"
-#include "runtime/wildcard.h"
 
 const char16_t kPathSeparator = u'\\';
 
@@ -36,7 +36,7 @@ namespace {
 struct Scan {
   bool idKnown = false;
   uint64_t volume = 0;
-  Text patternKey;  // the pattern as the wildcard matcher compares it
+  std::optional<NameTest> names;  // which names the scan hands out
   Listing listing;
   ListedEntry entry;
   // The listing keeps only its current entry: the names handed out are
@@ -46,7 +46,7 @@ struct Scan {
 
 // A directory text scanned again gets a handle of its own, as the listing's
 // position lives in the handle; the older one stays open until CloseAllScans.
-using Registry = ScanRegistry<Scan, Text, HANDLE>;
+using Registry = ScanRegistry<Scan>;
 
 // Lives until the process ends: a close routine that runs on another thread
 // while the process exits never finds it destroyed.
@@ -89,16 +89,6 @@ HANDLE OpenDirectory(const Text& directory) try {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 } catch (const std::bad_alloc&) {
   return INVALID_HANDLE_VALUE;
-}
-
-// A name the scan hands out: the pattern matches its long name, and it holds
-// no separator and no NUL (only foreign file systems show such names, and
-// they would name another file: joined to the directory, or cut at the NUL
-// that ends a listed name).
-bool IsCandidateName(const Scan& scan, const Text& name) {
-  constexpr std::u16string_view kNeverInAName(u"\\/\0", 3);
-  if (name.find_first_of(kNeverInAName) != Text::npos) return false;
-  return WildcardMatchKeys(scan.patternKey, WildcardKey(name));
 }
 
 // -2 for a drive root that exists, -1 otherwise.
@@ -182,7 +172,7 @@ int OpenScan(int number, const ScanDirectory& directory, const Text& pattern) no
   if (number < 0) return 0;
   Scan scan;
   try {
-    scan.patternKey = WildcardKey(pattern.empty() ? Text(u"*.*") : pattern);
+    scan.names.emplace(pattern);
     scan.listing.buffer.reset(new ULONGLONG[kListingBytes / sizeof(ULONGLONG)]);
   } catch (const std::bad_alloc&) {
     registry.lostEntries = true;
@@ -218,7 +208,7 @@ int NextEntry(int number) noexcept {
         if (!FetchRecords(scan->listing)) break;
         continue;
       }
-      if (IsCandidateName(*scan, scan->entry.name)) return 1;
+      if (scan->names->Matches(scan->entry.name)) return 1;
     }
   } catch (const std::bad_alloc&) {
     // No memory for a name: the scan ends here.
