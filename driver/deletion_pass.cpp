@@ -29,8 +29,8 @@ bool Confirmed() {
   return TextEquals(first, u"Y") || TextEquals(first, u"J");
 }
 
-void DeleteEntry(RunSettings& settings, const FileEntry& entry) {
-  const int removed = RemoveFile(entry.Listed(), entry.Id());
+void DeleteEntry(RunSettings& settings, const FileEntry& entry, const ListedName& listed) {
+  const int removed = RemoveFile(listed, entry.Id());
   if (removed == 0) {
     WriteLine(u"Fehler!");
     return;
@@ -51,8 +51,9 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
   SortNewestFirst(list);
   Text line;  // kept from one file to the next: a million files cost no allocation each
   while (FileEntry* entry = ListNext(list)) {
+    const ListedName listed = entry->Listed();  // the name's length found once
     line.assign(u"Datei ");
-    AppendNameText(entry->Name(), line);  // the one conversion of the name
+    AppendNameText(listed.name, line);  // the one conversion of the name
     line.append(u" wird gelöscht. ");
     Write(line);
     if (settings.deleteMode != 1) {
@@ -61,7 +62,7 @@ void DeletionPass(RunSettings& settings, CandidateList& list) {
       // A file deleted now might never be named in the log.
       if (OutputFailed()) break;
       HoldStopSignals();  // a file removed gets its line before a stop signal acts
-      DeleteEntry(settings, *entry);
+      DeleteEntry(settings, *entry, listed);
       ReleaseStopSignals();
     } else {
       WriteLine(u"Löschvorgang abgebrochen");

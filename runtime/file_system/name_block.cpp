@@ -72,6 +72,10 @@ NameTest::NameTest(const Text& pattern, PathStyle style)
 bool NameTest::Matches(const Text& name, const Text& upper) {
   if (!neverInAName_.empty() && name.find_first_of(neverInAName_) != Text::npos) return false;
   if (exact_) return name == pattern_;
+  // A plain ASCII name's key is its upper-case copy itself.
+  if (std::all_of(name.begin(), name.end(), [](char16_t unit) { return unit < 0x80; })) {
+    return WildcardMatchKeys(pattern_, upper);
+  }
   WildcardKeyInto(name, upper, key_);
   return WildcardMatchKeys(pattern_, key_);
 }

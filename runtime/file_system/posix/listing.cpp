@@ -9,16 +9,24 @@
 
 namespace {
 
-// The name of a directory entry as text; plain ASCII skips the decoder, and
-// `name` keeps its storage from one entry to the next.
-void DecodeName(std::string_view bytes, Text& name) {
+// The name of a directory entry as text and its ToUpper copy; plain ASCII
+// skips the decoder and the case table. Both keep their storage from one
+// entry to the next.
+void DecodeName(std::string_view bytes, Text& name, Text& upper) {
   for (const char byte : bytes) {
     if (static_cast<unsigned char>(byte) >= 0x80) {
       name = TextFromBytes(bytes);
+      upper = name;
+      MapToUpper(upper.data(), upper.size());
       return;
     }
   }
   name.assign(bytes.begin(), bytes.end());
+  upper.resize(name.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char16_t unit = name[i];
+    upper[i] = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
+  }
 }
 
 }  // namespace
@@ -40,9 +48,7 @@ bool ListNames(int dirFd, const NameSink& onName) {
   Text upper;
   while (const dirent* entry = calls.readdir(dir)) {
     const std::string_view bytes(entry->d_name);
-    DecodeName(bytes, name);
-    upper = name;
-    MapToUpper(upper.data(), upper.size());
+    DecodeName(bytes, name, upper);
     onName(bytes, name, upper, entry->d_type == DT_DIR);
   }
   return true;
