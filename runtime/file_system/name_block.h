@@ -65,7 +65,7 @@ class NameBlock {
   // Puts the entries in the order of ComesBefore.
   void Sort();
 
-  size_t size() const { return entries_.size(); }
+  size_t Count() const { return entries_.size(); }
   const ScanEntry& entry(size_t index) const { return entries_[index]; }
   // The name's bytes; a NUL follows them in the block, so that data() is
   // the name as a system call takes it.

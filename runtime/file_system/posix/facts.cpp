@@ -16,10 +16,6 @@ FileTime TimeOf(const struct statx_timestamp& time) {
   return {time.tv_sec, time.tv_nsec};
 }
 
-FileTime TimeOf(const struct timespec& time) {
-  return {time.tv_sec, static_cast<uint32_t>(time.tv_nsec)};
-}
-
 // IdentityStamp of an entry without birth time, its handle read without
 // following a link.
 uint64_t StampWithoutBirth(int dirFd, const char* name, FileTime changed) {
@@ -31,22 +27,42 @@ uint64_t StampWithoutBirth(int dirFd, const char* name, FileTime changed) {
   return IdentityStamp(nullptr, known ? handle : nullptr, changed);
 }
 
-EntryFacts FactsFromStat(int dirFd, const char* name, const struct stat& info) {
+// The facts of one answer on device `at`; the file handle is asked for only
+// where the file system keeps no birth time.
+EntryFacts FactsFromStatx(int dirFd, const char* name, const struct statx& info, uint64_t at) {
   EntryFacts facts;
   facts.known = true;
-  facts.mode = info.st_mode;
-  facts.owner = info.st_uid;
-  const FileTime changed = TimeOf(info.st_ctim);
-  facts.id = FileId{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-                    StampWithoutBirth(dirFd, name, changed), S_ISLNK(info.st_mode)};
-  facts.links = info.st_nlink;
-  facts.size = info.st_size;
-  facts.access = info.st_atim.tv_sec;
-  facts.write = info.st_mtim.tv_sec;
-  const FileTime created = CreationTime(nullptr, TimeOf(info.st_mtim), changed);
+  facts.mode = info.stx_mode;
+  facts.owner = info.stx_uid;
+  facts.links = info.stx_nlink;
+  facts.size = static_cast<int64_t>(info.stx_size);
+  const FileTime birth = TimeOf(info.stx_btime);
+  const FileTime* born = (info.stx_mask & STATX_BTIME) != 0 ? &birth : nullptr;
+  const FileTime changed = TimeOf(info.stx_ctime);
+  const uint64_t stamp = born != nullptr ? IdentityStamp(born, nullptr, changed)
+                                         : StampWithoutBirth(dirFd, name, changed);
+  facts.id = FileId{at, static_cast<uint64_t>(info.stx_ino), stamp, S_ISLNK(info.stx_mode)};
+  facts.access = info.stx_atime.tv_sec;
+  facts.write = info.stx_mtime.tv_sec;
+  const FileTime created = CreationTime(born, TimeOf(info.stx_mtime), changed);
   facts.created = created.seconds;
   facts.createdNanoseconds = created.nanoseconds;
   return facts;
+}
+
+// The older call's answer in the form of statx's, without a birth time.
+struct statx StatxOf(const struct stat& info) {
+  struct statx out {};
+  out.stx_mask = STATX_BASIC_STATS;
+  out.stx_mode = static_cast<uint16_t>(info.st_mode);
+  out.stx_uid = info.st_uid;
+  out.stx_nlink = static_cast<uint32_t>(info.st_nlink);
+  out.stx_size = static_cast<uint64_t>(info.st_size);
+  out.stx_ino = info.st_ino;
+  out.stx_atime = {info.st_atim.tv_sec, static_cast<uint32_t>(info.st_atim.tv_nsec), 0};
+  out.stx_mtime = {info.st_mtim.tv_sec, static_cast<uint32_t>(info.st_mtim.tv_nsec), 0};
+  out.stx_ctime = {info.st_ctim.tv_sec, static_cast<uint32_t>(info.st_ctim.tv_nsec), 0};
+  return out;
 }
 
 }  // namespace
@@ -60,30 +76,13 @@ EntryFacts ReadFacts(int dirFd, const char* name, uint64_t device) {
   if (calls.statx(dirFd, name, kFlags, STATX_BASIC_STATS | STATX_BTIME, &info) == 0) {
     const uint64_t at = StatxDevice(info);
     if (at != device && ForeignFileSystem(at)) return EntryFacts{};
-    EntryFacts facts;
-    facts.known = true;
-    facts.mode = info.stx_mode;
-    facts.owner = info.stx_uid;
-    facts.links = info.stx_nlink;
-    facts.size = static_cast<int64_t>(info.stx_size);
-    const FileTime birth = TimeOf(info.stx_btime);
-    const FileTime* born = (info.stx_mask & STATX_BTIME) != 0 ? &birth : nullptr;
-    const FileTime changed = TimeOf(info.stx_ctime);
-    const uint64_t stamp = born != nullptr ? IdentityStamp(born, nullptr, changed)
-                                           : StampWithoutBirth(dirFd, name, changed);
-    facts.id = FileId{at, static_cast<uint64_t>(info.stx_ino), stamp, S_ISLNK(info.stx_mode)};
-    facts.access = info.stx_atime.tv_sec;
-    facts.write = info.stx_mtime.tv_sec;
-    const FileTime created = CreationTime(born, TimeOf(info.stx_mtime), changed);
-    facts.created = created.seconds;
-    facts.createdNanoseconds = created.nanoseconds;
-    return facts;
+    return FactsFromStatx(dirFd, name, info, at);
   }
   // Kernels or sandboxes without statx still answer fstatat (no birth time).
   struct stat plain {};
   if (errno == ENOSYS && ::fstatat(dirFd, name, &plain, AT_SYMLINK_NOFOLLOW) == 0) {
     if (plain.st_dev != device && ForeignFileSystem(plain.st_dev)) return EntryFacts{};
-    return FactsFromStat(dirFd, name, plain);
+    return FactsFromStatx(dirFd, name, StatxOf(plain), plain.st_dev);
   }
   return EntryFacts{};
 }

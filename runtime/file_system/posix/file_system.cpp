@@ -116,7 +116,7 @@ void StartPrefetch(Scan& scan) {
   const OpenDirectory dir = scan.dir;
   const NameBlock* block = &scan.block;
   scan.prefetch = FactsPrefetch<EntryFacts>::Start(
-      block->size(),
+      block->Count(),
       [dir, block](size_t index, EntryFacts& facts) {
         const ScanEntry& entry = block->entry(index);
         if (entry.rank != 2 || entry.listedDirectory) return false;
@@ -129,7 +129,7 @@ void StartPrefetch(Scan& scan) {
 // The scan under `number` with a current entry, or nullptr.
 Scan* ScanWithEntry(int number) {
   Scan* scan = TheRegistry().Find(number);
-  return scan == nullptr || scan->block.size() == 0 ? nullptr : scan;
+  return scan == nullptr || scan->block.Count() == 0 ? nullptr : scan;
 }
 
 // Size of the first entry the pattern matches in the directory.
@@ -262,7 +262,7 @@ int OpenScan(int number, const ScanDirectory& directory, const Text& pattern) no
     if (!ReadSortedMatches(dir.fd, pattern, scan)) {
       return 0;
     }
-    scan.firstPending = scan.block.size() != 0;
+    scan.firstPending = scan.block.Count() != 0;
     StartPrefetch(registry.Store(number, std::move(scan)));
     return 1;
   } catch (const std::bad_alloc&) {
@@ -278,7 +278,7 @@ int NextEntry(int number) noexcept {
     scan->firstPending = false;
     return 1;
   }
-  if (scan->current + 1 >= scan->block.size()) return 0;
+  if (scan->current + 1 >= scan->block.Count()) return 0;
   ++scan->current;
   scan->state = EntryState{};
   if (scan->prefetch != nullptr) {
