@@ -4,6 +4,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+
 #include "runtime/native_name.h"
 #include "runtime/path.h"
 #include "runtime/text.h"
@@ -52,7 +54,11 @@ void AppendNameText(NativeName name, Text& text) {
       return;
     }
   }
-  text.append(name.begin(), name.end());  // plain ASCII needs no decoder
+  // Plain ASCII needs no decoder; resize and copy, since appending from
+  // another character type would build a temporary string per name.
+  const size_t at = text.size();
+  text.resize(at + name.size());
+  std::copy(name.begin(), name.end(), text.begin() + static_cast<ptrdiff_t>(at));
 }
 
 Text NameText(NativeName name) {

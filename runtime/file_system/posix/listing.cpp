@@ -21,10 +21,13 @@ void DecodeName(std::string_view bytes, Text& name, Text& upper) {
       return;
     }
   }
-  name.assign(bytes.begin(), bytes.end());
-  upper.resize(name.size());
-  for (size_t i = 0; i < name.size(); ++i) {
-    const char16_t unit = name[i];
+  // Unit by unit into the kept storage (assigning from another character
+  // type would build a temporary string per entry).
+  name.resize(bytes.size());
+  upper.resize(bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char16_t unit = static_cast<unsigned char>(bytes[i]);
+    name[i] = unit;
     upper[i] = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
   }
 }
