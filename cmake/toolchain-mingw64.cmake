@@ -16,11 +16,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Every executable of the build (the unit tests too) runs under Wine, in one
-# prefix per build tree, without Wine's debug chatter.
+# prefix per build tree, without Wine's debug chatter, and again when Wine
+# failed to start it (wine-run).
 find_program(CLEANUP_WINE NAMES wine wine64 REQUIRED)
 set(CMAKE_CROSSCOMPILING_EMULATOR
     ${CMAKE_COMMAND} -E env WINEDEBUG=-all WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix
-    ${CLEANUP_WINE})
+    ${CMAKE_CURRENT_LIST_DIR}/wine-run ${CLEANUP_WINE})
 
 # Every executable is self-contained: the C++ runtime, libgcc and winpthreads
 # are linked in, so nothing but system DLLs is needed on Windows or in Wine.
