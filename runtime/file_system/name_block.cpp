@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
 
 #include "runtime/unicode.h"
 #include "runtime/wildcard.h"
@@ -111,7 +112,20 @@ void NameBlock::Sort() {
     return std::string_view(chunks[at.offset >> kChunkBits].get() + (at.offset & kChunkMask),
                             at.length);
   };
-  std::sort(entries_.begin(), entries_.end(), [&name](const ScanEntry& a, const ScanEntry& b) {
+  const auto before = [&name](const ScanEntry& a, const ScanEntry& b) {
     return ComesBefore(a.rank, name(a), b.rank, name(b));
-  });
+  };
+  // Names made in their order (numbered or dated logs) come in order from
+  // file systems that list in creation order (btrfs) or against it (tmpfs,
+  // after "." and ".."): they cost a pass or two instead of a sort.
+  const auto names = std::find_if(entries_.begin(), entries_.end(),
+                                  [](const ScanEntry& entry) { return entry.rank == 2; });
+  if (!std::is_sorted(names, entries_.end(), before) &&
+      std::is_sorted(std::make_reverse_iterator(entries_.end()), std::make_reverse_iterator(names),
+                     before)) {
+    std::reverse(names, entries_.end());
+  }
+  if (!std::is_sorted(entries_.begin(), entries_.end(), before)) {
+    std::sort(entries_.begin(), entries_.end(), before);
+  }
 }

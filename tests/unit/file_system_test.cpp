@@ -20,6 +20,7 @@
 
 #include "fakes/call_faults.h"
 #include "runtime/dates.h"
+#include "runtime/file_system/name_block.h"
 #include "runtime/file_system/posix/calls.h"
 #include "runtime/file_system/posix/file_identity.h"
 #include "runtime/file_system/posix/mount_trust.h"
@@ -152,6 +153,27 @@ TEST_F(FileSystemTest, ScanHandsOutMatchesInAscendingUpperCaseOrder) {
   EXPECT_EQ(ScanNames(PathText(""), u"*.*"), everything);  // same order again, "dir/" too
   EXPECT_EQ(ScanNames(TextFromBytes(root_), u"*.txt"),
             (Names{"A.txt", "b.txt", "B1.txt", "c.TXT"}));
+}
+
+TEST(NameBlockTest, SortsListingsInAnyOrder) {
+  // Listings in order, against it (tmpfs) or neither: one order comes out.
+  const Names sorted = {".", "..", "a-1.log", "A-2.log", "a-3.log", "b.log"};
+  const Names listings[] = {
+      sorted,
+      {".", "..", "b.log", "a-3.log", "A-2.log", "a-1.log"},
+      {"b.log", "a-3.log", "A-2.log", "a-1.log", "..", "."},
+      {"..", "b.log", "a-3.log", "A-2.log", "a-1.log", "."},
+      {".", "b.log", "a-3.log", "..", "A-2.log", "a-1.log"},
+      {"a-3.log", ".", "a-1.log", "b.log", "..", "A-2.log"},
+  };
+  for (const Names& listing : listings) {
+    NameBlock block;
+    for (const std::string& name : listing) block.Add(name);
+    block.Sort();
+    Names names;
+    for (size_t i = 0; i < block.Count(); ++i) names.emplace_back(block.Name(i));
+    EXPECT_EQ(names, sorted) << listing[0] << " " << listing[1];
+  }
 }
 
 // Counts readlinkat calls, so the cost of following a link is seen.
