@@ -4,7 +4,9 @@
 #include "runtime/console.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -37,6 +39,10 @@ bool IsLowSurrogate(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+bool IsSurrogate(char16_t unit) {
+  return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
 // Writes the unit's two bytes, low byte first; answers where the next go.
 char* StoreUnit(char* out, char16_t unit) {
   out[0] = static_cast<char>(unit & 0xFF);
@@ -56,6 +62,15 @@ size_t UnitsStartedBy(char byte) {
 void AppendShown(Text& held, const Text& text) {
   const size_t start = held.size();
   held += text;
+  // Most lines hold no unit that could be a control or layout character
+  // (below U+0020, U+007F to U+009F, from U+2000 on): one pass without
+  // branches tells, and such a line is shown as it is.
+  char16_t suspect = 0;
+  for (const char16_t unit : text) {
+    suspect |= static_cast<char16_t>((unit < 0x20) | (static_cast<char16_t>(unit - 0x7F) <= 0x20) |
+                                     (unit >= 0x2000));
+  }
+  if (suspect == 0) return;
   for (size_t i = start; i < held.size(); ++i) {
     const char16_t unit = held[i];
     if (unit >= 0x20 && unit < 0x7F) continue;  // printable ASCII, most of every line
@@ -133,9 +148,18 @@ void AppendRedirectedBytes(const char16_t* units, size_t count, std::string& byt
   const size_t start = bytes.size();
   bytes.resize(start + count * 2);
   char* out = bytes.data() + start;
+  // Without a surrogate, the units in memory are already UTF-16LE.
+  if constexpr (std::endian::native == std::endian::little) {
+    char16_t surrogates = 0;
+    for (size_t i = 0; i < count; ++i) surrogates |= static_cast<char16_t>(IsSurrogate(units[i]));
+    if (surrogates == 0) {
+      std::memcpy(out, units, count * 2);
+      return;
+    }
+  }
   for (size_t i = 0; i < count; ++i) {
     char16_t unit = units[i];
-    if (unit >= 0xD800 && unit <= 0xDFFF) {  // a surrogate
+    if (IsSurrogate(unit)) {
       if (IsHighSurrogate(unit) && i + 1 < count && IsLowSurrogate(units[i + 1])) {
         out = StoreUnit(out, unit);
         unit = units[++i];

@@ -48,11 +48,9 @@ const bool kExactNamesKeepCase = true;
 const PathStyle kNativePathStyle = PathStyle::kPosix;
 
 void AppendNameText(NativeName name, Text& text) {
-  for (const char byte : name) {
-    if (static_cast<unsigned char>(byte) >= 0x80) {
-      text += TextFromBytes(name);
-      return;
-    }
+  if (!IsPlainAscii(name)) {
+    text += TextFromBytes(name);
+    return;
   }
   // Plain ASCII needs no decoder; resize and copy, since appending from
   // another character type would build a temporary string per name.

@@ -11,6 +11,14 @@
 // invalid UTF-8 sequence becomes unit kEscapedByteBase + b (b >= 0x80).
 inline constexpr char16_t kEscapedByteBase = 0xDC00;
 
+// Whether every byte is below 0x80, so that each byte is its own unit; one
+// pass without branches, since names are mostly plain ASCII.
+inline bool IsPlainAscii(std::string_view bytes) {
+  unsigned char high = 0;
+  for (const char byte : bytes) high |= static_cast<unsigned char>(byte);
+  return high < 0x80;
+}
+
 // Decodes UTF-8 bytes. Each byte of an invalid sequence becomes the unit
 // kEscapedByteBase + byte, so every byte string round-trips through
 // BytesFromText.

@@ -13,13 +13,11 @@ namespace {
 // skips the decoder and the case table. Both keep their storage from one
 // entry to the next.
 void DecodeName(std::string_view bytes, Text& name, Text& upper) {
-  for (const char byte : bytes) {
-    if (static_cast<unsigned char>(byte) >= 0x80) {
-      name = TextFromBytes(bytes);
-      upper = name;
-      MapToUpper(upper.data(), upper.size());
-      return;
-    }
+  if (!IsPlainAscii(bytes)) {
+    name = TextFromBytes(bytes);
+    upper = name;
+    MapToUpper(upper.data(), upper.size());
+    return;
   }
   // Unit by unit into the kept storage (assigning from another character
   // type would build a temporary string per entry).
