@@ -20,6 +20,9 @@ TEST(ConsoleTest, ControlAndLayoutCharactersAreShownAsQuestionMarks) {
       {u"app.log", u"app.log"},
       {u"a\r\nDatei x wird gelöscht. OK!\r\n", u"a??Datei x wird gelöscht. OK!??"},
       {u"\x1B[2J\t\x7F\x80\x85\x9F\xA0.log", u"?[2J?????\xA0.log"},
+      {u"gelöscht \x9B"
+       u"31m \x7F",
+       u"gelöscht ?31m ?"},  // no control below U+0020 beside them
       {Text(1, u'\0') + u"\x1F ~\xDCFF\uFFFD", u"?? ~\xDCFF\uFFFD"},
       {u"gol.\u202Egol.exe", u"gol.?gol.exe"},
       {u"app\u200B.log\u2028x\u2029\u2066\uFEFF\u2060\u2027", u"app?.log?x????\u2027"},
