@@ -4,6 +4,10 @@
  *                            have L characters (default 14): app0000000.log,
  *                            longer ones padded with x after "app-"
  *   bench-raw delete DIR     the raw loop: readdir + unlinkat of every file, nothing else
+ *   bench-raw floor DIR      the least work the tool's rules leave: readdir and a statx
+ *                            of every file (its age), newest first a statx (still the
+ *                            file listed?), unlinkat and one unbuffered write of the
+ *                            file's line in UTF-16LE; one thread
  *   bench-raw run OUT CMD... runs CMD with its output to OUT; prints its wall
  *                            seconds, its user and its system CPU seconds, its
  *                            peak RSS in bytes (from wait4) and its status
@@ -81,6 +85,66 @@ static int Delete(const char* directory) {
   return 0;
 }
 
+struct Listed {
+  char* name;
+  long long born;
+};
+
+static int NewestFirst(const void* a, const void* b) {
+  const long long x = ((const struct Listed*)a)->born;
+  const long long y = ((const struct Listed*)b)->born;
+  return x < y ? 1 : x > y ? -1 : 0;
+}
+
+static size_t Utf16(char* out, const char* text) {
+  size_t length = 0;
+  for (; *text != '\0'; ++text) {
+    out[length++] = *text;
+    out[length++] = '\0';
+  }
+  return length;
+}
+
+static int Floor(const char* directory) {
+  DIR* dir = opendir(directory);
+  if (dir == NULL) {
+    perror(directory);
+    return 1;
+  }
+  const int dirFd = dirfd(dir);
+  const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
+  size_t count = 0, room = 1024;
+  struct Listed* files = malloc(room * sizeof *files);
+  struct dirent* entry;
+  struct statx info;
+  while (files != NULL && (entry = readdir(dir)) != NULL) {
+    if (entry->d_type == DT_DIR ||
+        statx(dirFd, entry->d_name, AT_SYMLINK_NOFOLLOW, mask, &info) != 0)
+      continue;
+    if (count == room) files = realloc(files, (room *= 2) * sizeof *files);
+    if (files == NULL) break;
+    files[count].name = strdup(entry->d_name);
+    files[count++].born = info.stx_btime.tv_sec * 1000000000LL + info.stx_btime.tv_nsec;
+  }
+  if (files == NULL) {
+    perror("memory");
+    return 1;
+  }
+  qsort(files, count, sizeof *files, NewestFirst);
+  char line[2 * 300];
+  for (size_t i = 0; i < count; ++i) {
+    statx(dirFd, files[i].name, AT_SYMLINK_NOFOLLOW, mask, &info);
+    size_t length = Utf16(line, "Datei ");
+    length += Utf16(line + length, files[i].name);
+    length += Utf16(line + length, " wird geloescht. ");
+    length +=
+        Utf16(line + length, unlinkat(dirFd, files[i].name, 0) == 0 ? "OK!\r\n" : "Fehler!\r\n");
+    if (write(STDOUT_FILENO, line, length) < 0) return 1;
+  }
+  closedir(dir);
+  return 0;
+}
+
 /* Forked from this small process, so the peak RSS is the command's own. */
 static int Run(const char* outputPath, char** command) {
   struct timespec start, end;
@@ -119,7 +183,8 @@ int main(int argc, char** argv) {
   if ((argc == 4 || argc == 5) && strcmp(argv[1], "fill") == 0)
     return Fill(argv[2], atol(argv[3]), argc == 5 ? atoi(argv[4]) : 14);
   if (argc == 3 && strcmp(argv[1], "delete") == 0) return Delete(argv[2]);
+  if (argc == 3 && strcmp(argv[1], "floor") == 0) return Floor(argv[2]);
   if (argc >= 4 && strcmp(argv[1], "run") == 0) return Run(argv[2], argv + 3);
-  fprintf(stderr, "usage: %s fill DIR N [L] | delete DIR | run OUT CMD...\n", argv[0]);
+  fprintf(stderr, "usage: %s fill DIR N [L] | delete DIR | floor DIR | run OUT CMD...\n", argv[0]);
   return 2;
 }
