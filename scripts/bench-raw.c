@@ -69,12 +69,16 @@ static int Fill(const char* directory, long count, int length) {
   return 0;
 }
 
-static int Delete(const char* directory) {
+/* The directory opened for reading, or NULL after saying why. */
+static DIR* OpenListing(const char* directory) {
   DIR* dir = opendir(directory);
-  if (dir == NULL) {
-    perror(directory);
-    return 1;
-  }
+  if (dir == NULL) perror(directory);
+  return dir;
+}
+
+static int Delete(const char* directory) {
+  DIR* dir = OpenListing(directory);
+  if (dir == NULL) return 1;
   const int dirFd = dirfd(dir);
   struct dirent* entry;
   while ((entry = readdir(dir)) != NULL) {
@@ -106,11 +110,8 @@ static size_t Utf16(char* out, const char* text) {
 }
 
 static int Floor(const char* directory) {
-  DIR* dir = opendir(directory);
-  if (dir == NULL) {
-    perror(directory);
-    return 1;
-  }
+  DIR* dir = OpenListing(directory);
+  if (dir == NULL) return 1;
   const int dirFd = dirfd(dir);
   const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
   size_t count = 0, room = 1024;
