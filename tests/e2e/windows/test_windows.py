@@ -254,8 +254,7 @@ def test_deletion_time_grows_linearly(tmp_path):
     ('-f "{d}" -D -b', 1, ["ro.txt"], "run log.txt"),  # read-only: "Fehler!"
     ('-f "{d}\\missing\\*.log" -D -b', 1, ["a.log", "keep.txt", "ro.txt"], "run log.txt"),
     ('-f "{d}" -D -b -x', 99, ["a.log", "keep.txt", "ro.txt"], "run log.txt"),  # refused
-    # A log name with "=" is not cut off the command line: refused, nothing deleted.
-    ('-f "{d}\\*.log" -D -b', 99, ["a.log", "keep.txt", "ro.txt"], "run=1.txt"),
+    ('-f "{d}\\*.log" -D -b', 99, ["a.log", "keep.txt", "ro.txt"], "run=1.txt"),  # LOG not cut off
 ])
 def test_task_wrapper_fails_when_the_log_says_so(tmp_path, options, status, left, log_name):
     d, bin_dir, log = (str(tmp_path / n) for n in ("My Logs", "Program Files", log_name))
